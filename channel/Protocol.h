@@ -1,0 +1,49 @@
+#pragma once
+// A serial channel: one port as a polled byte stream. Each poll step reads what has
+// arrived, hands it to OnReceive, re-applies the line settings after a long silence and
+// gives the channel one OnCycle. The DNP3 engine derives from it and replaces the hooks.
+#include <cstdint>
+#include <ctime>
+
+#include "channel/SerialPort.h"
+
+class CProtocol {
+public:
+    static constexpr int kReadMax = 1024;       // octets taken per poll step
+    static constexpr int kSilenceSeconds = 30;  // silence after which the line is reset
+
+    // Opens the port at once; a port that fails to open leaves a usable object.
+    explicit CProtocol(int nPort);
+    virtual ~CProtocol();
+    CProtocol(const CProtocol&) = delete;
+    CProtocol& operator=(const CProtocol&) = delete;
+
+    virtual void OnCycle() {}
+    // Shows every octet as receive traffic.
+    virtual void OnReceive(const std::uint8_t* pData, int nCount);
+    virtual void ResetLine() { ApplyLineSettings(); }
+
+    int OpenPort();           // nonzero on success
+    int ApplyLineSettings();  // nonzero when the port took the settings
+    int ClosePort();          // 1
+    int Read(std::uint8_t* pBuffer, int nMax);
+    int Write(const std::uint8_t* pData, int nCount);  // 1 started, 0 not startable
+
+    // One poll step; only the poll thread calls it, under g_csChannel.
+    void PollStep();
+
+    int Port() const { return m_nPort; }
+    bool IsPortOpen() const { return m_Port.IsOpen(); }
+    // Write time-out per octet, fixed when the port opened: 19200 / baud ms.
+    int WriteMsPerOctet() const { return m_nWriteMsPerOctet; }
+
+protected:
+    CSerialPort m_Port;
+    int m_nPort;
+    std::time_t m_tLastRecv;
+    int m_nWriteMsPerOctet = 0;
+};
+
+// The poll thread: every 100 ms one poll step for entry 0 and then entry 1 of the channel
+// table, each under g_csChannel, until the stop flag is set. Returns 0.
+int PollThreadProc();

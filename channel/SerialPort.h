@@ -1,0 +1,41 @@
+#pragma once
+// One serial device on termios: raw, non-blocking, opened exclusively. Every operation on
+// a port that is not open is a harmless no-op, so a channel whose port failed to open
+// reads 0 octets and never touches an invalid descriptor.
+#include <cstdint>
+#include <string>
+
+#include "channel/LineSettings.h"
+
+class CSerialPort {
+public:
+    CSerialPort() = default;
+    ~CSerialPort() { Close(); }
+    CSerialPort(const CSerialPort&) = delete;
+    CSerialPort& operator=(const CSerialPort&) = delete;
+
+    // Opens an existing terminal device for reading and writing, not shared with another
+    // program. On failure errno tells why and the port stays closed.
+    bool Open(const std::string& device);
+    bool IsOpen() const { return m_fd >= 0; }
+
+    // Raw mode with the given line settings, no flow control, DTR and RTS on (a device
+    // without modem lines, like a pty, is fine). Purges nothing.
+    bool Apply(const LineSettings& settings);
+
+    // Octets waiting in the input queue; 0 when closed or on error.
+    int Waiting() const;
+    // Reads at most nMax of the octets already waiting; never blocks. Returns the count.
+    int Read(std::uint8_t* pBuffer, int nMax);
+    // Writes the octets and waits until they have left the output queue or the time-out
+    // has passed, whichever comes first; never blocks beyond it. Returns false when the
+    // write could not be started; nWritten tells how many octets went out.
+    bool Write(const std::uint8_t* pData, int nCount, int nTimeoutMs, int& nWritten);
+    // Discards both queues.
+    void Purge();
+    // Drops DTR, purges and closes.
+    void Close();
+
+private:
+    int m_fd = -1;
+};

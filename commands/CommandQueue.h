@@ -1,0 +1,41 @@
+#pragma once
+// The manual command queue and the current control command record. Both are shared by
+// the GUI thread (menu commands, dialogs, time-out watch) and the poll thread; changes
+// and copies happen under g_csChannel, the pending flags are atomic words published
+// after their times.
+#include <atomic>
+#include <cstdint>
+#include <ctime>
+
+struct CommandItem {
+    std::uint8_t byFunc;  // DNP3 function code
+    std::uint8_t byGroup;
+    std::uint8_t byVar;
+    std::int16_t nPoint;      // control entries only
+    std::int16_t nCloseTrip;  // 0 close, nonzero trip
+    std::int32_t lRelayTime;  // ms
+};
+
+constexpr int kMaxCommands = 256;
+
+extern CommandItem g_CmdItems[kMaxCommands];
+extern int g_nCmdCount;  // valid entries 0..g_nCmdCount-1
+extern int g_nRunCount;  // runs of the queue still due
+extern int g_bCmdLoop;   // run endlessly
+
+struct CtrlCommand {
+    std::int16_t m_nPoint = 0;
+    std::int16_t m_nCloseTrip = 0;
+    std::int32_t m_lRelayTime = 0;
+    std::atomic<int> m_bSelectPending{0};
+    std::atomic<std::time_t> m_tSelect{0};
+    std::atomic<int> m_bOperatePending{0};
+    std::atomic<std::time_t> m_tOperate{0};
+};
+
+extern CtrlCommand g_CtrlCmd;
+
+// Empty queue, one run, no loop (start-up).
+void ResetCommandQueue();
+// Point 0, close, relay time 0, nothing pending, both times now (main window start-up).
+void ResetCtrlCommand();

@@ -1,0 +1,71 @@
+#include "core/ChannelTable.h"
+
+#include <mutex>
+
+#include "channel/Protocol.h"
+#include "core/Config.h"
+#include "core/Locks.h"
+#include "dnp3/QueltProtocol.h"
+
+ChannelTable g_Channels;
+
+namespace {
+
+// Builds the pair for g_nComPort in port order; any other value creates none.
+void CreateChannelObjects()
+{
+    const int nEnginePort = g_nComPort;
+    if (nEnginePort != COM1 && nEnginePort != COM2)
+        return;
+    for (int nPort = COM1; nPort <= COM2; ++nPort) {
+        if (nPort == nEnginePort)
+            g_Channels.pChannel[nPort] = std::make_unique<CQueltProtocol>(nPort);
+        else
+            g_Channels.pChannel[nPort] = std::make_unique<CProtocol>(nPort);
+    }
+}
+
+void StopPollThread()
+{
+    g_Channels.nStop.store(1, std::memory_order_release);
+    if (g_Channels.PollThread.joinable())
+        g_Channels.PollThread.join();
+}
+
+}  // namespace
+
+void CreateChannels()
+{
+    StopPollThread();  // never two poll threads
+    {
+        std::lock_guard lock(g_csChannel);
+        CreateChannelObjects();
+    }
+    g_Channels.nStop.store(0, std::memory_order_release);
+    g_Channels.PollThread = std::thread(PollThreadProc);
+}
+
+void RecreateChannels()
+{
+    std::lock_guard lock(g_csChannel);
+    g_Channels.pChannel[0].reset();
+    g_Channels.pChannel[1].reset();
+    CreateChannelObjects();
+}
+
+void ShutdownChannels()
+{
+    StopPollThread();
+    std::lock_guard lock(g_csChannel);
+    for (auto& pChannel : g_Channels.pChannel)
+        if (pChannel)
+            pChannel->ClosePort();
+}
+
+void DestroyChannels()
+{
+    ShutdownChannels();
+    std::lock_guard lock(g_csChannel);
+    g_Channels.pChannel[0].reset();
+    g_Channels.pChannel[1].reset();
+}

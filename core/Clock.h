@@ -1,0 +1,59 @@
+#pragma once
+// The only place that reads the time. Tests install a FakeClock so that the 3 s, 30 s,
+// 300 s and 900 s rules are exercised without waiting.
+#include <atomic>
+#include <cstdint>
+#include <ctime>
+
+// Local date and time with milliseconds (time synchronisation, quarter-hour alignment,
+// event lines).
+struct LocalTime {
+    int nYear = 0;    // e.g. 2026
+    int nMonth = 0;   // 1..12
+    int nDay = 0;     // 1..31
+    int nHour = 0;
+    int nMinute = 0;
+    int nSecond = 0;
+    int nMillisecond = 0;
+};
+
+class IClock {
+public:
+    virtual ~IClock() = default;
+    virtual std::time_t Now() const = 0;       // calendar time, 1-second resolution
+    virtual LocalTime LocalNow() const = 0;  // local date and time with milliseconds
+};
+
+// The clock in use; the system clock unless a test installed another one.
+const IClock& Clock();
+// Installs a clock (nullptr restores the system clock). Call before threads start.
+void SetClock(const IClock* pClock);
+
+inline std::time_t Now() { return Clock().Now(); }
+
+// A clock that moves only when told to. Its local time is the UTC breakdown of its
+// calendar time, so tests do not depend on the machine's time zone.
+class FakeClock : public IClock {
+public:
+    explicit FakeClock(std::int64_t nEpochMs = 1'700'000'000'000) : m_nEpochMs(nEpochMs) {}
+    std::time_t Now() const override;
+    LocalTime LocalNow() const override;
+
+    void Set(std::int64_t nEpochMs) { m_nEpochMs = nEpochMs; }
+    void SetLocal(const LocalTime& t);
+    void Advance(std::int64_t nMs) { m_nEpochMs += nMs; }
+    void AdvanceSeconds(std::int64_t nSeconds) { Advance(nSeconds * 1000); }
+
+private:
+    std::atomic<std::int64_t> m_nEpochMs;
+};
+
+// Installs a FakeClock for the lifetime of the guard.
+class ScopedFakeClock : public FakeClock {
+public:
+    using FakeClock::FakeClock;
+    ScopedFakeClock() { SetClock(this); }
+    ~ScopedFakeClock() override { SetClock(nullptr); }
+    ScopedFakeClock(const ScopedFakeClock&) = delete;
+    ScopedFakeClock& operator=(const ScopedFakeClock&) = delete;
+};

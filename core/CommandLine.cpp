@@ -1,0 +1,32 @@
+#include "core/CommandLine.h"
+
+CommandLine ParseCommandLine(const std::vector<std::string>& args)
+{
+    CommandLine cl;
+    for (std::size_t i = 0; i < args.size() && cl.Error.empty(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--help" || arg == "-h") {
+            cl.bHelp = true;
+        } else if (arg == "--com1" || arg == "--com2") {
+            if (i + 1 >= args.size() || args[i + 1].empty())
+                cl.Error = "option " + arg + " needs a DEVICE";
+            else
+                cl.Devices[arg == "--com1" ? 0 : 1] = args[++i];
+        } else {
+            cl.Error = "unknown option " + arg + " (try --help)";
+        }
+    }
+    return cl;
+}
+
+const char* CommandLineUsage()
+{
+    return "Usage: quelt [--com1 DEVICE] [--com2 DEVICE]\n"
+           "DNP3 master station and protocol analyser for one RTU on a serial line.\n"
+           "\n"
+           "  --com1 DEVICE  serial device behind COM1 (default /dev/ttyS0)\n"
+           "  --com2 DEVICE  serial device behind COM2 (default /dev/ttyS1)\n"
+           "  -h, --help     show this help and exit\n"
+           "\n"
+           "The DNP3 engine starts on COM2; the other port shows what it receives.\n";
+}

@@ -1,0 +1,123 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <thread>
+
+#include "channel/PortMap.h"
+#include "channel/Protocol.h"
+#include "core/ChannelTable.h"
+#include "core/Config.h"
+#include "core/Locks.h"
+#include "core/TrafficLines.h"
+#include "dnp3/QueltProtocol.h"
+#include "support/Pty.h"
+#include "support/StateReset.h"
+
+class ChannelTableTest : public SharedStateTest {
+protected:
+    void SetUp() override
+    {
+        SharedStateTest::SetUp();
+        MapPortDevice(COM1, m_Com1.Device());
+        MapPortDevice(COM2, m_Com2.Device());
+    }
+
+    static bool IsEngine(int nEntry)
+    {
+        std::lock_guard lock(g_csChannel);
+        return dynamic_cast<CQueltProtocol*>(g_Channels.pChannel[nEntry].get()) != nullptr;
+    }
+
+    static int PortOf(int nEntry)
+    {
+        std::lock_guard lock(g_csChannel);
+        return g_Channels.pChannel[nEntry] ? g_Channels.pChannel[nEntry]->Port() : -1;
+    }
+
+    PtyPair m_Com1, m_Com2;
+};
+
+TEST_F(ChannelTableTest, EngineSitsInTheEntryOfTheConfiguredPort)
+{
+    for (const int nComPort : {COM1, COM2}) {
+        g_nComPort = nComPort;
+        CreateChannels();
+        EXPECT_EQ(IsEngine(0), nComPort == COM1);
+        EXPECT_EQ(IsEngine(1), nComPort == COM2);
+        EXPECT_EQ(PortOf(0), COM1);
+        EXPECT_EQ(PortOf(1), COM2);
+        DestroyChannels();
+    }
+    EXPECT_TRUE(m_MessageBoxes.empty());
+}
+
+TEST_F(ChannelTableTest, RecreationSwapsTheEngineWhileThePollThreadRuns)
+{
+    CreateChannels();
+    ASSERT_TRUE(IsEngine(1));
+    const auto idBefore = g_Channels.PollThread.get_id();
+    g_nComPort = COM1;
+    RecreateChannels();
+    EXPECT_TRUE(IsEngine(0));
+    EXPECT_FALSE(IsEngine(1));
+    EXPECT_EQ(g_Channels.PollThread.get_id(), idBefore);
+    EXPECT_EQ(g_Channels.nStop.load(), 0);
+    // The new bare channel on COM2 works: octets from its far end reach the receive list.
+    m_Com2.Write({0x42});
+    for (int i = 0; i < 300; ++i) {
+        {
+            std::lock_guard lock(g_csDisplay);
+            if (g_RecvLines.Count() > 0)
+                break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    std::lock_guard lock(g_csDisplay);
+    EXPECT_EQ(g_RecvLines.TakeAll(), "42 ");
+}
+
+namespace {
+
+// Records whether any poll step ever ran on a closed port; each step lingers a little
+// so that a shutdown that closed the ports first would catch one in progress.
+class WatchedChannel : public CProtocol {
+public:
+    using CProtocol::CProtocol;
+    void OnCycle() override
+    {
+        ++nSteps;
+        const bool bOpenAtStart = IsPortOpen();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        if (!bOpenAtStart || !IsPortOpen())
+            ++nStepsOnClosedPort;
+    }
+    static inline std::atomic<int> nSteps{0};
+    static inline std::atomic<int> nStepsOnClosedPort{0};
+};
+
+}  // namespace
+
+TEST_F(ChannelTableTest, ShutdownEndsThePollThreadBeforeClosingThePorts)
+{
+    for (int nRound = 0; nRound < 5; ++nRound) {
+        CreateChannels();
+        {
+            std::lock_guard lock(g_csChannel);
+            g_Channels.pChannel[0].reset();  // frees the device for its replacement
+            g_Channels.pChannel[1].reset();
+            g_Channels.pChannel[0] = std::make_unique<WatchedChannel>(COM1);
+            g_Channels.pChannel[1] = std::make_unique<WatchedChannel>(COM2);
+        }
+        const int nStepsBefore = WatchedChannel::nSteps;
+        while (WatchedChannel::nSteps < nStepsBefore + 2)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ShutdownChannels();
+        EXPECT_FALSE(g_Channels.PollThread.joinable());
+        std::lock_guard lock(g_csChannel);
+        EXPECT_FALSE(g_Channels.pChannel[0]->IsPortOpen());
+        EXPECT_FALSE(g_Channels.pChannel[1]->IsPortOpen());
+    }
+    EXPECT_EQ(WatchedChannel::nStepsOnClosedPort, 0);
+}

@@ -1,0 +1,58 @@
+#include <gtest/gtest.h>
+
+#include "core/CommandLine.h"
+#include "core/Config.h"
+
+TEST(ConfigTest, FreshStartDefaults)
+{
+    g_nBaudRate = 9600;
+    g_nComPort = COM1;
+    SetConfigDefaults();
+    const struct {
+        const char* name;
+        const ConfigWord& word;
+        int nExpected;
+    } cases[] = {
+        {"port", g_nComPort, COM2},          {"baud", g_nBaudRate, 1200},
+        {"data bits", g_nDataBits, 8},       {"parity", g_nParity, 0},
+        {"stop bits", g_nStopBits, 0},       {"ask mode", g_nAskMode, ASK_MANUAL},
+        {"call mode", g_nCallMode, CALL_BY_CLASS}, {"scan period", g_nScanPeriod, 3},
+        {"rtu", g_nRtuAddress, 54},          {"master", g_nMasterAddress, 3246},
+        {"yx", g_nYxPoints, 128},            {"yc", g_nYcPoints, 128},
+        {"ym", g_nYmPoints, 64},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.word.load(), c.nExpected) << c.name;
+}
+
+TEST(CommandLineTest, OptionsAndErrors)
+{
+    const struct {
+        std::vector<std::string> args;
+        bool bHelp;
+        std::string com1, com2;
+        bool bError;
+    } cases[] = {
+        {{}, false, "", "", false},
+        {{"--help"}, true, "", "", false},
+        {{"-h"}, true, "", "", false},
+        {{"--com1", "/dev/pts/3", "--com2", "/dev/pts/4"}, false, "/dev/pts/3", "/dev/pts/4", false},
+        {{"--com2", "/dev/ttyUSB0"}, false, "", "/dev/ttyUSB0", false},
+        {{"--com1"}, false, "", "", true},
+        {{"--com2", ""}, false, "", "", true},
+        {{"--baud", "9600"}, false, "", "", true},
+        {{"/dev/ttyS0"}, false, "", "", true},
+    };
+    for (const auto& c : cases) {
+        const CommandLine cl = ParseCommandLine(c.args);
+        const std::string where = c.args.empty() ? "(none)" : c.args[0];
+        EXPECT_EQ(cl.bHelp, c.bHelp) << where;
+        EXPECT_EQ(!cl.Error.empty(), c.bError) << where;
+        if (!c.bError) {
+            EXPECT_EQ(cl.Devices[0], c.com1) << where;
+            EXPECT_EQ(cl.Devices[1], c.com2) << where;
+        } else {
+            EXPECT_EQ(cl.Error.find('\n'), std::string::npos) << "one line: " << cl.Error;
+        }
+    }
+}

@@ -1,0 +1,82 @@
+#include <gtest/gtest.h>
+
+#include <mutex>
+
+#include "core/Locks.h"
+#include "core/TrafficLines.h"
+#include "monitor/TrafficDrain.h"
+
+namespace {
+
+// The window's text as a plain string, with a record of what was done to it.
+class StringSink : public ITextSink {
+public:
+    std::string Text() const override { return text; }
+    void RemoveHead(std::size_t n) override { text.erase(0, n); }
+    void AppendAtEnd(std::string_view s) override
+    {
+        text += s;
+        ++nAppends;
+    }
+    std::string text;
+    int nAppends = 0;
+};
+
+void Fill(CTrafficLineList& list, const std::string& item)
+{
+    std::lock_guard lock(g_csDisplay);
+    list.Push(item);
+}
+
+}  // namespace
+
+TEST(TrafficDrainTest, TrimsOnlyAbove8192AndThenTheFirst4096)
+{
+    const struct {
+        std::size_t nBefore;
+        std::size_t nAfter;  // before the new item is appended
+    } cases[] = {{0, 0}, {8192, 8192}, {8193, 8193 - 4096}, {12000, 12000 - 4096}};
+    for (const auto& c : cases) {
+        CTrafficLineList list;
+        StringSink sink;
+        for (std::size_t i = 0; i < c.nBefore; ++i)
+            sink.text += static_cast<char>('a' + i % 26);
+        const std::string tail = sink.text.substr(c.nBefore - c.nAfter);
+        Fill(list, "=> ");
+        DrainTraffic(list, sink, false);
+        EXPECT_EQ(sink.text, tail + "=> ") << c.nBefore;
+    }
+}
+
+TEST(TrafficDrainTest, LengthIsCountedInGbkOctets)
+{
+    StringSink sink;
+    // 4096 two-octet characters: 8192 GBK octets, kept; one more ASCII octet trims.
+    for (int i = 0; i < 4096; ++i)
+        sink.text += "告";
+    CTrafficLineList list;
+    DrainTraffic(list, sink, false);
+    EXPECT_EQ(sink.text.size(), 4096u * 3);
+    sink.text += "x";
+    DrainTraffic(list, sink, false);
+    EXPECT_EQ(sink.text.size(), 2048u * 3 + 1);  // 4096 GBK octets = 2048 characters gone
+}
+
+TEST(TrafficDrainTest, PausedWindowDrainsButDiscards)
+{
+    CTrafficLineList list;
+    StringSink sink;
+    Fill(list, "05 ");
+    DrainTraffic(list, sink, true);
+    EXPECT_EQ(sink.text, "");
+    EXPECT_EQ(sink.nAppends, 0);
+    {
+        std::lock_guard lock(g_csDisplay);
+        EXPECT_TRUE(list.IsEmpty());  // drained all the same
+    }
+    Fill(list, "64 ");
+    DrainTraffic(list, sink, false);
+    EXPECT_EQ(sink.text, "64 ");  // only what came after the pause
+    DrainTraffic(list, sink, false);
+    EXPECT_EQ(sink.nAppends, 2);  // an empty tick still brings the view to the end
+}
