@@ -1,0 +1,30 @@
+#include "monitor/MonitorWindow.h"
+
+#include <QPlainTextEdit>
+#include <QVBoxLayout>
+
+CMonitorWindow::CMonitorWindow(int nIDD, const QString& caption, Qt::WindowFlags flags)
+    : QDialog(nullptr, flags), m_nIDD(nIDD)
+{
+    setObjectName(QString::number(nIDD));
+    setWindowTitle(caption);
+    setModal(false);
+}
+
+QPlainTextEdit* CMonitorWindow::AddFillingEdit(int nControlId)
+{
+    auto* pEdit = new QPlainTextEdit(this);
+    pEdit->setObjectName(QString::number(nControlId));
+    pEdit->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    pEdit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    pEdit->setUndoRedoEnabled(false);
+    FillWith(pEdit);
+    return pEdit;
+}
+
+void CMonitorWindow::FillWith(QWidget* pControl)
+{
+    auto* pLayout = new QVBoxLayout(this);
+    pLayout->setContentsMargins(0, 0, 0, 0);
+    pLayout->addWidget(pControl);
+}

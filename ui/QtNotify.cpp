@@ -1,0 +1,28 @@
+#include "ui/QtNotify.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QMetaObject>
+#include <QThread>
+
+#include "core/Notify.h"
+
+namespace {
+
+void ShowWarning(const QString& text)
+{
+    QMessageBox::warning(nullptr, QApplication::applicationDisplayName(), text);
+}
+
+}  // namespace
+
+void InstallQtNotify()
+{
+    SetMessageBoxHandler([](const std::string& text) {
+        const QString qtext = QString::fromStdString(text);
+        if (QThread::currentThread() == qApp->thread())
+            ShowWarning(qtext);
+        else  // never make another thread wait for the operator
+            QMetaObject::invokeMethod(qApp, [qtext] { ShowWarning(qtext); }, Qt::QueuedConnection);
+    });
+}

@@ -1,0 +1,3 @@
+#pragma once
+// Routes the core's message boxes to Qt message boxes on the GUI thread.
+void InstallQtNotify();

@@ -1,0 +1,37 @@
+#include <QApplication>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "channel/PortMap.h"
+#include "core/CommandLine.h"
+#include "core/Quelt.h"
+#include "ui/QtNotify.h"
+#include "ui/QtShell.h"
+
+int main(int argc, char* argv[])
+{
+    const CommandLine cl = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    if (!cl.Error.empty()) {
+        std::fprintf(stderr, "quelt: %s\n", cl.Error.c_str());
+        return 2;
+    }
+    if (cl.bHelp) {
+        std::fputs(CommandLineUsage(), stdout);
+        return 0;
+    }
+    for (int nPort = 0; nPort < 2; ++nPort)
+        if (!cl.Devices[nPort].empty())
+            MapPortDevice(nPort, cl.Devices[nPort]);
+
+    int nQtArgc = 1;  // the options are ours, not Qt's
+    QApplication app(nQtArgc, argv);
+    QApplication::setApplicationDisplayName(QStringLiteral("Quelt"));
+    QApplication::setQuitOnLastWindowClosed(false);
+    InstallQtNotify();
+
+    CQtShell shell;
+    theApp.InitInstance(shell);
+    return theApp.ExitInstance();
+}
