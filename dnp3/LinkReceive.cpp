@@ -1,0 +1,115 @@
+// The link receive parser: finds frames in the octet stream, checks the header CRC and
+// every block CRC, strips the CRCs and hands complete frames to the link procedures.
+#include <mutex>
+
+#include "core/Clock.h"
+#include "core/Locks.h"
+#include "core/TrafficLines.h"
+#include "dnp3/QueltProtocol.h"
+
+void CQueltProtocol::OnReceive(const std::uint8_t* pData, int nCount)
+{
+    if (nCount <= 0)
+        return;
+    // A frame that spans reads restarts the wait for an answer with every further read.
+    if (m_nRxState != RX_HUNT)
+        m_tmResponse = Now();
+    for (int i = 0; i < nCount; ++i) {
+        AppendRecvText(pData[i]);
+        ReceiveOctet(pData[i]);
+    }
+}
+
+void CQueltProtocol::EndDisplayLine()
+{
+    std::lock_guard lock(g_csDisplay);
+    AppendRecvText('\r');
+    AppendRecvText('\n');
+}
+
+void CQueltProtocol::ReceiveOctet(std::uint8_t by)
+{
+    switch (m_nRxState) {
+    case RX_HUNT:
+        m_byPrev = m_byLast;
+        m_byLast = by;
+        if (m_byPrev == dl::kStart1 && m_byLast == dl::kStart2) {
+            m_RxFrame[0] = dl::kStart1;
+            m_RxFrame[1] = dl::kStart2;
+            m_nRxIndex = 2;
+            m_nRxState = RX_LEN;
+        }
+        return;
+
+    case RX_LEN:
+        if (by < 5) {
+            // No frame has fewer than five LEN octets: corrupt, like a failed CRC. Hunt on
+            // from the next octet rather than swallow a made-up frame's worth of octets.
+            m_bRxError = 1;
+            m_byLast = by;
+            m_nRxState = RX_HUNT;
+            return;
+        }
+        m_RxFrame[m_nRxIndex++] = by;
+        m_nRxExpected = LinkFrameSize(by);
+        m_nRxCount = 3;
+        m_nRxState = RX_HEADER;
+        return;
+
+    case RX_HEADER:
+        m_RxFrame[m_nRxIndex++] = by;
+        ++m_nRxCount;
+        if (m_nRxCount == m_nRxExpected) {  // a header-only frame is complete
+            EndDisplayLine();
+            m_nRxState = RX_HUNT;
+            if (!CrcMatches(m_RxFrame, 8))
+                m_bRxError = 1;
+            else
+                HandleHeaderFrame(m_RxFrame);
+        } else if (m_nRxCount == dl::kHeaderSize) {  // header of a frame with user data
+            if (m_nLinkState != LINK_RESET) {
+                m_nRxState = RX_HUNT;  // not accepted before the link is reset
+            } else if (!CrcMatches(m_RxFrame, 8)) {
+                m_nRxState = RX_HUNT;
+                m_bRxError = 1;
+            } else {
+                m_nRxState = RX_BLOCKS;
+                m_nRxBlock = 0;
+                m_nRxIndex = 8;  // user data overwrites the header CRC
+            }
+        }
+        return;
+
+    case RX_BLOCKS:
+        m_RxFrame[m_nRxIndex++] = by;
+        ++m_nRxCount;
+        ++m_nRxBlock;
+        if (m_nRxBlock == 18) {
+            if (!CrcMatches(m_RxFrame + m_nRxIndex - 18, 16)) {
+                m_nRxState = RX_HUNT;
+                m_bRxError = 1;
+                return;
+            }
+            m_nRxBlock = 0;
+            m_nRxIndex -= 2;
+        }
+        if (m_nRxCount == m_nRxExpected) {
+            m_nRxState = RX_HUNT;
+            EndDisplayLine();
+            if (m_nRxBlock > 2) {  // a last, partial block
+                m_nRxBlock -= 2;
+                m_nRxIndex -= 2;
+                if (!CrcMatches(m_RxFrame + m_nRxIndex - m_nRxBlock, static_cast<std::size_t>(m_nRxBlock))) {
+                    m_bRxError = 1;
+                    return;
+                }
+            }
+            HandleDataFrame(m_RxFrame, m_nRxIndex);
+        }
+        return;
+
+    default:
+        m_nRxState = RX_HUNT;
+        return;
+    }
+}
