@@ -1,0 +1,71 @@
+#include "support/EngineFixture.h"
+
+#include <mutex>
+
+#include "channel/PortMap.h"
+#include "core/Config.h"
+#include "core/Locks.h"
+#include "core/TrafficLines.h"
+#include "dnp3/LinkFrame.h"
+#include "monitor/AlarmLog.h"
+#include "support/Hex.h"
+
+void EngineTest::SetUp()
+{
+    SharedStateTest::SetUp();
+    g_AlarmLog.Clear();
+    MapPortDevice(COM2, m_Rtu.Device());
+    m_pEngine = std::make_unique<CQueltProtocol>(COM2);
+    ASSERT_TRUE(m_pEngine->IsPortOpen());
+}
+
+void EngineTest::TearDown()
+{
+    m_pEngine.reset();
+    g_AlarmLog.Clear();
+    SharedStateTest::TearDown();
+}
+
+std::string EngineTest::Sent(int nWaitMs) { return ToHex(m_Rtu.ReadAll(nWaitMs)); }
+
+std::string EngineTest::SendText()
+{
+    std::lock_guard lock(g_csDisplay);
+    return g_SendLines.TakeAll();
+}
+
+std::string EngineTest::RecvText()
+{
+    std::lock_guard lock(g_csDisplay);
+    return g_RecvLines.TakeAll();
+}
+
+void EngineTest::Feed(const std::string& hex)
+{
+    const std::vector<std::uint8_t> data = FromHex(hex);
+    m_pEngine->OnReceive(data.data(), static_cast<int>(data.size()));
+}
+
+std::string EngineTest::RtuFrame(std::uint8_t byCtrl, const std::string& userData, int nDest, int nSrc)
+{
+    const std::vector<std::uint8_t> data = FromHex(userData);
+    std::uint8_t frame[dl::kMaxFrameSize];
+    const int n = BuildLinkFrame(byCtrl, nDest, nSrc, data.data(), static_cast<int>(data.size()), frame);
+    return ToHex(std::vector<std::uint8_t>(frame, frame + n));
+}
+
+void EngineTest::AdvanceAndStep(int nSeconds)
+{
+    m_Clock.AdvanceSeconds(nSeconds);
+    m_pEngine->OnCycle();
+}
+
+void EngineTest::ResetLink()
+{
+    AdvanceAndStep(3);
+    ASSERT_EQ(Sent(), "05 64 05 C0 36 00 AE 0C A7 07");
+    Feed(RtuFrame(0x00));  // ACK
+    ASSERT_EQ(m_pEngine->m_nLinkState, CQueltProtocol::LINK_RESET);
+    SendText();
+    RecvText();
+}

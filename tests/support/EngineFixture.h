@@ -1,0 +1,32 @@
+#pragma once
+// The DNP3 engine on a pty whose far end plays the RTU, with the fake clock.
+#include <memory>
+#include <string>
+
+#include "core/Clock.h"
+#include "dnp3/QueltProtocol.h"
+#include "support/Pty.h"
+#include "support/StateReset.h"
+
+class EngineTest : public SharedStateTest {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Octets the engine wrote to the line since the last call, as hex.
+    std::string Sent(int nWaitMs = 100);
+    // Traffic texts appended since the last call.
+    std::string SendText();
+    std::string RecvText();
+    // Hands octets to the receive parser as one read.
+    void Feed(const std::string& hex);
+    // A frame as the RTU would send it (DEST master, SRC RTU by default), as hex.
+    static std::string RtuFrame(std::uint8_t byCtrl, const std::string& userData = "",
+                                int nDest = 3246, int nSrc = 54);
+    void AdvanceAndStep(int nSeconds);
+    void ResetLink();
+
+    ScopedFakeClock m_Clock;
+    PtyPair m_Rtu;
+    std::unique_ptr<CQueltProtocol> m_pEngine;
+};
