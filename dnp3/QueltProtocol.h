@@ -45,8 +45,55 @@ public:
     void QueueUserDataFrame(std::uint8_t byFunc, int nDest, int nSrc, const std::uint8_t* pData,
                             int nLength, int nRetry);
 
-    // Application wait bits (set by the poll cycle): a reply is expected.
+    // Transport: 0 sent (or refused for its length, with an alarm), 3 bad service, 4 busy.
+    int TransportSend(int nService, int nDest, int nSrc, const std::uint8_t* pFragment, int nLength,
+                      int nRetry);
+    // At most one received segment per cycle into the reassembly buffer.
+    void TransportReceive(int nMaster, int nRtu);
+    // 0 nothing new, 1 a fragment copied (pBuffer holds kFragmentMax), 2 failure.
+    int TakeFragment(std::uint8_t* pBuffer, int& nLength);
+
+    // Request builders: 0 handed down, 1 busy or refused, 2 too long, 3 bad function code.
+    int SendConfirm(int nRtu, int nMaster);
+    int SendProbe(int nRtu, int nMaster);
+    int SendRead(int nRtu, int nMaster, const std::uint8_t* pObjects, int nLength);
+    int SendWrite(int nRtu, int nMaster, const std::uint8_t* pObjects, int nLength);
+    int SendSelect(int nRtu, int nMaster, const std::uint8_t* pObjects, int nLength);
+    int SendOperate(int nRtu, int nMaster, const std::uint8_t* pObjects, int nLength);
+    int SendFreeze(int nRtu, int nMaster, std::uint8_t byFunc, const std::uint8_t* pObjects, int nLength);
+    int SendFunctionOnly(int nRtu, int nMaster, std::uint8_t byFunc);
+    int SendUnsolicitedCtrl(int nRtu, int nMaster, std::uint8_t byFunc, const std::uint8_t* pObjects,
+                            int nLength);
+    int SendDelayMeasure(int nRtu, int nMaster);
+    int SendTimeSync(int nRtu, int nMaster);
+
+    // Object octets of a select or operate: one control relay output block with a 16-bit
+    // index. Returns their count (18).
+    static int BuildControlObjects(std::uint8_t* pObjects, int nPoint, int nCloseTrip, std::int32_t lRelayMs);
+
+    static constexpr int kSegmentData = 249;   // application octets in one segment
+    static constexpr int kFragmentMax = 2048;  // reassembly buffer
+    static constexpr int kMaxObjectOctets = 245;
+
+    // Application wait bits: a reply is expected.
+    static constexpr std::uint8_t WAIT_PROBE = 1;
+    static constexpr std::uint8_t WAIT_RESPONSE = 2;
     std::uint8_t m_byAppWait = 0;
+    int m_nAppRetry = 0;         // probes sent since the last request
+    std::time_t m_tRequest = 0;  // when the awaited request was sent
+
+    // Transport and application framing.
+    int m_nTpResult = 0;
+    int m_nTpSegCount = 0;
+    std::uint8_t m_byTpFirstSeq = 0;
+    std::uint8_t m_byTpSendSeq = 0;
+    int m_nTpLen = 0;
+    std::uint8_t m_TpBuf[kFragmentMax] = {};
+    int m_bConfirmPending = 0;
+    std::uint8_t m_byConfirmSeq = 0;  // sequence of the response the confirm answers
+    std::uint8_t m_byAppSeq = 0;
+    std::uint8_t m_AppBuf[kFragmentMax] = {};
+    int m_nAppLen = 0;
 
     // Link state.
     std::uint8_t m_nLinkState = 0;
@@ -95,4 +142,10 @@ private:
     void ReceiveOctet(std::uint8_t by);
     void EndDisplayLine();
     void OnRtuResetLinkStates();
+    // The common part of every builder: readiness, header, hand-over, sequence step.
+    // Returns the builder result; on 0 the caller applies its own effects.
+    int SendFragment(std::uint8_t byCtrl, std::uint8_t byFunc, const std::uint8_t* pObjects, int nLength,
+                     int nService, int nRtu, int nMaster, std::uint8_t byWait);
+    int SendRequest(std::uint8_t byFunc, const std::uint8_t* pObjects, int nLength, int nService, int nRtu,
+                    int nMaster);
 };

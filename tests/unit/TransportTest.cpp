@@ -1,0 +1,107 @@
+#include <gtest/gtest.h>
+
+#include "monitor/AlarmLog.h"
+#include "support/EngineFixture.h"
+#include "support/Hex.h"
+
+namespace {
+
+// A segment: transport header, then n octets counting up from nFirst.
+std::string Segment(std::uint8_t byTh, int n, int nFirst = 0)
+{
+    std::vector<std::uint8_t> data{byTh};
+    for (int i = 0; i < n; ++i)
+        data.push_back(static_cast<std::uint8_t>(nFirst + i));
+    return ToHex(data);
+}
+
+}  // namespace
+
+class TransportTest : public EngineTest {
+protected:
+    void SetUp() override
+    {
+        EngineTest::SetUp();
+        m_pEngine->m_nLinkState = CQueltProtocol::LINK_RESET;
+    }
+    // Delivers one segment and runs the transport receive step; returns TakeFragment's result.
+    int Deliver(const std::string& segment)
+    {
+        Feed(RtuFrame(0x44, segment));
+        m_pEngine->TransportReceive(3246, 54);
+        return Take();
+    }
+    int Take()
+    {
+        m_nLength = -1;
+        return m_pEngine->TakeFragment(m_Fragment, m_nLength);
+    }
+    std::uint8_t m_Fragment[CQueltProtocol::kFragmentMax] = {};
+    int m_nLength = -1;
+};
+
+TEST_F(TransportTest, SingleSegmentGivesTheFragmentOnce)
+{
+    EXPECT_EQ(Deliver("C0 C1 81 00 00"), 1);
+    EXPECT_EQ(ToHex({m_Fragment, m_Fragment + m_nLength}), "C1 81 00 00");
+    EXPECT_EQ(Take(), 0);
+}
+
+TEST_F(TransportTest, ContinuationSequenceWrapsAndWrongOnesFail)
+{
+    EXPECT_EQ(Deliver(Segment(0x40 | 62, 249)), 0);  // FIR, 62
+    EXPECT_EQ(Deliver(Segment(63, 249, 249)), 0);
+    EXPECT_EQ(Deliver(Segment(0x80 | 0, 3, 498)), 1);  // FIN, 0
+    ASSERT_EQ(m_nLength, 249 * 2 + 3);
+    for (int i = 0; i < m_nLength; ++i)
+        ASSERT_EQ(m_Fragment[i], static_cast<std::uint8_t>(i)) << i;
+
+    EXPECT_EQ(Deliver(Segment(0x40 | 5, 249)), 0);
+    EXPECT_EQ(Deliver(Segment(0x80 | 7, 3)), 2);  // 6 expected
+    EXPECT_EQ(Take(), 0);
+}
+
+TEST_F(TransportTest, NineSegmentsAtMostAndNeverPastTheBuffer)
+{
+    // Nine short segments are accepted (each but the last is taken as 249 octets).
+    for (int i = 0; i < 8; ++i)
+        EXPECT_EQ(Deliver(Segment(static_cast<std::uint8_t>((i == 0 ? 0x40 : 0) | i), 10)), 0) << i;
+    EXPECT_EQ(Deliver(Segment(0x80 | 8, 10)), 1);
+    EXPECT_EQ(m_nLength, 249 * 8 + 10);
+
+    for (int i = 0; i < 9; ++i)
+        EXPECT_EQ(Deliver(Segment(static_cast<std::uint8_t>((i == 0 ? 0x40 : 0) | i), 10)), 0) << i;
+    EXPECT_EQ(Deliver(Segment(0x80 | 9, 10)), 2);  // a tenth segment
+
+    // Nine full segments carry 2241 octets, more than the 2048 the buffer holds.
+    for (int i = 0; i < 8; ++i)
+        EXPECT_EQ(Deliver(Segment(static_cast<std::uint8_t>((i == 0 ? 0x40 : 0) | i), 249)), 0) << i;
+    EXPECT_EQ(Deliver(Segment(0x80 | 8, 249)), 2);
+}
+
+TEST_F(TransportTest, LinkFailureFailsTheFragment)
+{
+    m_pEngine->m_bLinkFailed = 1;
+    m_pEngine->TransportReceive(3246, 54);
+    EXPECT_EQ(Take(), 2);
+    EXPECT_EQ(g_AlarmLog.Texts(), std::vector<std::string>{"链路层通讯失败 ！"});
+}
+
+TEST_F(TransportTest, RequestsOfAtMost249Octets)
+{
+    std::vector<std::uint8_t> fragment(249, 0x11);
+    EXPECT_EQ(m_pEngine->TransportSend(1, 54, 3246, fragment.data(), 249, 0), 0);
+    ASSERT_EQ(m_pEngine->m_SendQueue.size(), 1u);
+    EXPECT_EQ(m_pEngine->m_SendQueue.front().Frame.size(), 292u);
+    EXPECT_EQ(m_pEngine->m_SendQueue.front().Frame[2], 255);
+    EXPECT_EQ(m_pEngine->m_SendQueue.front().Frame[10], 0xC0);  // transport header, sequence 0
+    EXPECT_EQ(m_pEngine->m_byTpSendSeq, 1);
+    m_pEngine->m_SendQueue.clear();
+
+    fragment.push_back(0x11);
+    EXPECT_EQ(m_pEngine->TransportSend(1, 54, 3246, fragment.data(), 250, 0), 0);
+    EXPECT_TRUE(m_pEngine->m_SendQueue.empty());
+    EXPECT_EQ(m_pEngine->m_byTpSendSeq, 1);
+    EXPECT_EQ(g_AlarmLog.Texts(), std::vector<std::string>{"Application Request Message Len > 249 !"});
+    EXPECT_EQ(m_pEngine->TransportSend(7, 54, 3246, fragment.data(), 2, 0), 3);
+}
