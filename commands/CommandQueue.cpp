@@ -2,6 +2,7 @@
 
 #include <mutex>
 
+#include "commands/CommandTable.h"
 #include "core/Clock.h"
 #include "core/Locks.h"
 
@@ -29,4 +30,43 @@ void ResetCtrlCommand()
     g_CtrlCmd.m_bOperatePending.store(0, std::memory_order_release);
     g_CtrlCmd.m_tSelect = Now();
     g_CtrlCmd.m_tOperate = g_CtrlCmd.m_tSelect.load();
+}
+
+ManualChoice ManualChoicePresets(const MenuCommand& command)
+{
+    ManualChoice choice;
+    if (command.kind == CommandKind::Plain)
+        return choice;
+    std::lock_guard lock(g_csChannel);
+    choice.nPoint = g_CtrlCmd.m_nPoint;
+    choice.nCloseTrip = g_CtrlCmd.m_nCloseTrip != 0 ? 1 : 0;
+    if (command.kind == CommandKind::Select)
+        choice.lRelayMs = g_CtrlCmd.m_lRelayTime;
+    return choice;
+}
+
+void QueueManualCommand(const MenuCommand& command, const ManualChoice& choice)
+{
+    const bool bPair = command.kind == CommandKind::SelectAndOperate;
+    const int nEntries = bPair ? 2 : 1;
+    std::lock_guard lock(g_csChannel);
+    int nAt = 0;
+    if (choice.nQueueMode != 0)
+        nAt = g_nCmdCount < (bPair ? kMaxCommandsForPair : kMaxCommands) ? g_nCmdCount : -1;
+    if (nAt >= 0) {
+        for (int i = 0; i < nEntries; ++i) {
+            CommandItem& item = g_CmdItems[nAt + i];
+            item.byFunc = i == 0 ? command.byFunc : 4;  // the pair: select, then operate
+            item.byGroup = command.byGroup;
+            item.byVar = command.byVar;
+            if (command.kind != CommandKind::Plain) {
+                item.nPoint = static_cast<std::int16_t>(choice.nPoint);
+                item.nCloseTrip = static_cast<std::int16_t>(choice.nCloseTrip);
+                item.lRelayTime = choice.lRelayMs;
+            }
+        }
+        g_nCmdCount = nAt + nEntries;
+    }
+    g_nRunCount = choice.nRunTimes;
+    g_bCmdLoop = choice.nRunTimes == 0 ? 1 : 0;
 }

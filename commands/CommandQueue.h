@@ -35,6 +35,26 @@ struct CtrlCommand {
 
 extern CtrlCommand g_CtrlCmd;
 
+struct MenuCommand;
+
+// What the operator chose in the manual-command dialog.
+struct ManualChoice {
+    int nQueueMode = 0;  // 0 replace the queue, 1 add to it
+    int nRunTimes = 1;   // 0 runs endlessly
+    int nPoint = 0;
+    int nCloseTrip = 0;  // 0 close, 1 trip
+    std::int32_t lRelayMs = 0;
+};
+
+constexpr int kMaxCommandsForPair = 200;  // select-and-execute is added only below this
+
+// The dialog's opening values: defaults, and for control commands the point and action of
+// the last control command run (the relay time too, for the select command alone).
+ManualChoice ManualChoicePresets(const MenuCommand& command);
+// Puts a confirmed manual command into the queue (replace or add; a full queue ignores
+// an added command) and takes over the run count. Under g_csChannel.
+void QueueManualCommand(const MenuCommand& command, const ManualChoice& choice);
+
 // Empty queue, one run, no loop (start-up).
 void ResetCommandQueue();
 // Point 0, close, relay time 0, nothing pending, both times now (main window start-up).
