@@ -3,13 +3,10 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
-#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <stdexcept>
-#include <thread>
 
 PtyPair::PtyPair()
 {
@@ -54,16 +51,4 @@ std::vector<std::uint8_t> PtyPair::ReadAll(int nWaitMs) const
         nWaitMs = 20;  // the rest of a burst follows quickly
     }
     return data;
-}
-
-bool WaitForWaiting(int fd, int n)
-{
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-    int nWaiting = 0;
-    while (ioctl(fd, FIONREAD, &nWaiting) == 0 && nWaiting < n) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return nWaiting >= n;
 }

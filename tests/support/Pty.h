@@ -22,6 +22,3 @@ private:
     int m_fdMaster = -1;
     std::string m_Device;
 };
-
-// Waits (for the kernel, at most 2 s) until fd has at least n octets waiting.
-bool WaitForWaiting(int fd, int n);
