@@ -23,7 +23,13 @@ CQueltProtocol::CQueltProtocol(int nPort)
 {
 }
 
-void CQueltProtocol::OnCycle() { LinkSendStep(Address16(g_nMasterAddress), Address16(g_nRtuAddress)); }
+void CQueltProtocol::OnCycle()
+{
+    const int nMaster = Address16(g_nMasterAddress);
+    const int nRtu = Address16(g_nRtuAddress);
+    LinkSendStep(nMaster, nRtu);
+    TransportReceive(nMaster, nRtu);
+}
 
 void CQueltProtocol::WriteAndShow(const std::uint8_t* pFrame, int nSize, const char* pszPrefix,
                                   bool bAwaited)

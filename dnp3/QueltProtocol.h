@@ -25,7 +25,7 @@ public:
 
     explicit CQueltProtocol(int nPort);
 
-    // Channel hooks.
+    // Channel hooks. One cycle: the link send step, then the transport receive step.
     void OnCycle() override;
     void OnReceive(const std::uint8_t* pData, int nCount) override;
     void ResetLine() override { ApplyLineSettings(); }

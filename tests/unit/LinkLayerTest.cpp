@@ -103,11 +103,13 @@ TEST_F(LinkLayerTest, UnansweredUnconfirmedRequestFailsTheLinkWithoutRetransmiss
     AdvanceAndStep(4);
     EXPECT_EQ(RecvText(), "Receiving TimeOut !\r\n");
     EXPECT_EQ(Sent(20), "");
-    std::uint8_t buf[250];
-    int n = 0;
-    EXPECT_EQ(m_pEngine->TakeUserData(buf, n), 2);
+    // The transport step of the same cycle reports it, and the fragment fails.
     EXPECT_EQ(g_AlarmLog.Texts(), std::vector<std::string>{kLinkFailure});
-    EXPECT_EQ(m_pEngine->TakeUserData(buf, n), 0);  // reported once
+    std::uint8_t fragment[CQueltProtocol::kFragmentMax];
+    int n = 0;
+    EXPECT_EQ(m_pEngine->TakeFragment(fragment, n), 2);
+    AdvanceAndStep(0);
+    EXPECT_EQ(g_AlarmLog.Texts().size(), 1u);  // reported once
 }
 
 TEST_F(LinkLayerTest, NackOrRtuResetWhileAwaitingALinkAnswerFailTheLink)
