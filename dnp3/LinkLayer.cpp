@@ -19,8 +19,9 @@ int Address16(const ConfigWord& word) { return word.load(std::memory_order_relax
 }  // namespace
 
 CQueltProtocol::CQueltProtocol(int nPort)
-    : CProtocol(nPort), m_tmResponse(Now()), m_tmLinkCheck(m_tmResponse)
+    : CProtocol(nPort), m_tLastScan(Now()), m_tmResponse(m_tLastScan), m_tmLinkCheck(m_tLastScan)
 {
+    m_tRequest = m_tLastScan;
 }
 
 void CQueltProtocol::OnCycle()
@@ -29,6 +30,7 @@ void CQueltProtocol::OnCycle()
     const int nRtu = Address16(g_nRtuAddress);
     LinkSendStep(nMaster, nRtu);
     TransportReceive(nMaster, nRtu);
+    ApplicationStep(nMaster, nRtu);
 }
 
 void CQueltProtocol::WriteAndShow(const std::uint8_t* pFrame, int nSize, const char* pszPrefix,

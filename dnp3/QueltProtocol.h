@@ -25,7 +25,7 @@ public:
 
     explicit CQueltProtocol(int nPort);
 
-    // Channel hooks. One cycle: the link send step, then the transport receive step.
+    // Channel hooks. One cycle: link send step, transport receive step, application step.
     void OnCycle() override;
     void OnReceive(const std::uint8_t* pData, int nCount) override;
     void ResetLine() override { ApplyLineSettings(); }
@@ -53,6 +53,10 @@ public:
     // 0 nothing new, 1 a fragment copied (pBuffer holds kFragmentMax), 2 failure.
     int TakeFragment(std::uint8_t* pBuffer, int& nLength);
 
+    // The master poll cycle: confirm, failure and probes, the wait for the reply, then the
+    // planning of the next batch and the sending of its next request.
+    void ApplicationStep(int nMaster, int nRtu);
+
     // Request builders: 0 handed down, 1 busy or refused, 2 too long, 3 bad function code.
     int SendConfirm(int nRtu, int nMaster);
     int SendProbe(int nRtu, int nMaster);
@@ -74,6 +78,23 @@ public:
     static constexpr int kSegmentData = 249;   // application octets in one segment
     static constexpr int kFragmentMax = 2048;  // reassembly buffer
     static constexpr int kMaxObjectOctets = 245;
+
+    // One request waiting in a request list.
+    struct RequestItem {
+        std::uint8_t byFunc;
+        std::uint8_t byGroup;
+        std::uint8_t byVar;
+    };
+    std::deque<RequestItem> m_listInit;  // start-up requests, served first
+    std::deque<RequestItem> m_listPoll;  // periodic requests, polls, the manual queue
+    int m_bFromInit = 0;
+    std::time_t m_tLastScan;
+    // Far in the past, so the first periodic checks fire.
+    std::time_t m_tLastTimeSync = 0;
+    std::time_t m_tLastAnalog = 0;
+    std::time_t m_tLastCounter = 0;  // start of the quarter hour of the last counter read
+    int m_bInitNeeded = 1;
+    int m_bAppFailed = 0;
 
     // Application wait bits: a reply is expected.
     static constexpr std::uint8_t WAIT_PROBE = 1;
@@ -146,6 +167,16 @@ private:
     // Returns the builder result; on 0 the caller applies its own effects.
     int SendFragment(std::uint8_t byCtrl, std::uint8_t byFunc, const std::uint8_t* pObjects, int nLength,
                      int nService, int nRtu, int nMaster, std::uint8_t byWait);
+    // The steps of ApplicationStep; each returns true when the step ends the cycle.
+    bool ConfirmStep(int nMaster, int nRtu);
+    void FailureStep();
+    bool WaitStep(std::time_t now, int nScanPeriod);
+    bool PlanAutomatic(std::time_t now, int nScanPeriod);
+    bool PlanManual(std::time_t now, int nScanPeriod);
+    void SendNextRequest(int nMaster, int nRtu);
+    // Sends one request item; returns the builder's result, 0 also for items that are
+    // dropped without sending.
+    int DispatchRequest(const RequestItem& item, int nMaster, int nRtu);
     int SendRequest(std::uint8_t byFunc, const std::uint8_t* pObjects, int nLength, int nService, int nRtu,
                     int nMaster);
 };

@@ -103,11 +103,9 @@ TEST_F(LinkLayerTest, UnansweredUnconfirmedRequestFailsTheLinkWithoutRetransmiss
     AdvanceAndStep(4);
     EXPECT_EQ(RecvText(), "Receiving TimeOut !\r\n");
     EXPECT_EQ(Sent(20), "");
-    // The transport step of the same cycle reports it, and the fragment fails.
+    // The transport step of the same cycle reports it, and the request fails at once.
     EXPECT_EQ(g_AlarmLog.Texts(), std::vector<std::string>{kLinkFailure});
-    std::uint8_t fragment[CQueltProtocol::kFragmentMax];
-    int n = 0;
-    EXPECT_EQ(m_pEngine->TakeFragment(fragment, n), 2);
+    EXPECT_EQ(m_pEngine->m_bAppFailed, 1);
     AdvanceAndStep(0);
     EXPECT_EQ(g_AlarmLog.Texts().size(), 1u);  // reported once
 }

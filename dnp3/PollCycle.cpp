@@ -1,0 +1,259 @@
+// The master poll cycle: one application request outstanding at a time. In automatic mode
+// the start-up sequence, then a batch of polls per scan period with the periodic counter,
+// clock and static-data requests; in manual mode the operator's command queue.
+#include <algorithm>
+#include <iterator>
+#include <mutex>
+
+#include "commands/CommandQueue.h"
+#include "core/Clock.h"
+#include "core/Config.h"
+#include "core/Locks.h"
+#include "core/ResponseList.h"
+#include "dnp3/QueltProtocol.h"
+#include "monitor/AlarmLog.h"
+
+namespace {
+
+using Item = CQueltProtocol::RequestItem;
+
+const Item kStartupSequence[] = {
+    {1, 80, 1},   // read the IIN
+    {21, 60, 4},  // disable unsolicited responses, class 3, 2, 1
+    {21, 60, 3}, {21, 60, 2},
+    {2, 80, 1},   // clear the device-restart indication
+    {1, 1, 1},    // all binary inputs
+    {1, 30, 2},   // all 16-bit analog inputs
+    {23, 0, 0},   // delay measurement
+    {2, 50, 1},   // time synchronisation
+    {7, 20, 1},   // freeze the 32-bit counters
+    {1, 21, 1},   // read the frozen counters
+};
+
+const Item kClassBatch[] = {{1, 60, 2}, {1, 60, 3}, {1, 60, 2}, {1, 60, 3}, {1, 60, 2}, {1, 60, 4}};
+const Item kObjectBatch[] = {{1, 60, 2}, {1, 2, 1}, {1, 32, 2}};
+
+constexpr std::uint8_t kAppConfirm = 0x00;
+constexpr std::uint8_t kAppResponse = 0x81;
+constexpr std::uint8_t kConBit = 0x20;
+
+template <std::size_t N>
+void Append(std::deque<Item>& list, const Item (&items)[N])
+{
+    list.insert(list.end(), std::begin(items), std::end(items));
+}
+
+}  // namespace
+
+void CQueltProtocol::ApplicationStep(int nMaster, int nRtu)
+{
+    const std::time_t now = Now();
+    const int nScanPeriod = std::max(g_nScanPeriod.load(std::memory_order_relaxed), 2);
+
+    if (ConfirmStep(nMaster, nRtu))
+        return;
+    if (m_bAppFailed != 0) {
+        if (m_nAppRetry < 2) {
+            if (SendProbe(nRtu, nMaster) == 0) {
+                m_bAppFailed = 0;
+                ++m_nAppRetry;
+            }
+            return;
+        }
+        FailureStep();
+    }
+    if (m_byAppWait != 0) {
+        WaitStep(now, nScanPeriod);
+        return;
+    }
+    const bool bEnd = g_nAskMode.load(std::memory_order_relaxed) == ASK_AUTO ? PlanAutomatic(now, nScanPeriod)
+                                                                             : PlanManual(now, nScanPeriod);
+    if (!bEnd)
+        SendNextRequest(nMaster, nRtu);
+}
+
+bool CQueltProtocol::ConfirmStep(int nMaster, int nRtu)
+{
+    if (m_bConfirmPending == 0)
+        return false;
+    if (SendConfirm(nRtu, nMaster) == 0)
+        m_bConfirmPending = 0;
+    return true;
+}
+
+void CQueltProtocol::FailureStep()
+{
+    // Two probes have failed: the RTU is gone. Start over from a link reset.
+    AddAlarm("应用层通信失败 !");
+    m_bAppFailed = 0;
+    m_nAppRetry = 0;
+    if (g_nAskMode.load(std::memory_order_relaxed) == ASK_AUTO)
+        m_bInitNeeded = 1;
+    m_bConfirmPending = 0;
+    m_byAppWait = 0;
+    m_nLinkState = 0;
+}
+
+bool CQueltProtocol::WaitStep(std::time_t now, int nScanPeriod)
+{
+    const int nResult = TakeFragment(m_AppBuf, m_nAppLen);
+    if (nResult == 1) {
+        m_nAppRetry = 0;
+        const std::uint8_t byFunc = m_nAppLen >= 2 ? m_AppBuf[1] : 0xFF;
+        if (byFunc == kAppConfirm) {
+            m_byAppWait &= static_cast<std::uint8_t>(~WAIT_PROBE);
+            return true;
+        }
+        if (byFunc == kAppResponse) {
+            m_byAppWait &= static_cast<std::uint8_t>(~WAIT_RESPONSE);
+            if ((m_AppBuf[0] & kConBit) != 0) {
+                m_bConfirmPending = 1;
+                m_byConfirmSeq = m_AppBuf[0] & 0x0F;
+            }
+            if (m_nAppLen < kFragmentMax) {
+                ResponseElement element(m_AppBuf, m_AppBuf + m_nAppLen);
+                element[0] = static_cast<std::uint8_t>(m_nAppLen & 0xFF);
+                element[1] = static_cast<std::uint8_t>(m_nAppLen >> 8);
+                PushResponse(std::move(element));
+            }
+            return true;
+        }
+        // Any other function (an unsolicited response, say): the wait goes on.
+    } else if (nResult == 2) {
+        m_bAppFailed = 1;
+        m_byAppWait = 0;
+        return true;
+    }
+    if (now - m_tRequest > 3 * nScanPeriod) {
+        m_bAppFailed = 1;
+        m_byAppWait = 0;
+        m_tRequest = now;
+    }
+    return true;
+}
+
+bool CQueltProtocol::PlanAutomatic(std::time_t now, int nScanPeriod)
+{
+    if (m_listInit.empty() && m_listPoll.empty()) {
+        if (now - m_tLastScan < nScanPeriod)
+            return true;
+        m_tLastScan = now;
+    }
+    if (m_bInitNeeded != 0) {
+        m_listInit.clear();
+        m_listPoll.clear();
+        Append(m_listInit, kStartupSequence);
+        m_bInitNeeded = 0;
+    }
+    if (m_listInit.empty() && m_listPoll.empty()) {
+        if (now - m_tLastCounter >= 900)
+            m_listPoll.insert(m_listPoll.end(), {{7, 20, 1}, {1, 21, 1}});
+        if (now - m_tLastTimeSync >= 300)
+            m_listPoll.push_back({2, 50, 1});
+        if (now - m_tLastAnalog >= 60)
+            m_listPoll.insert(m_listPoll.end(), {{1, 1, 1}, {1, 30, 2}});
+    }
+    if (m_listInit.empty() && m_listPoll.empty()) {
+        if (g_nCallMode.load(std::memory_order_relaxed) == CALL_BY_OBJECT)
+            Append(m_listPoll, kObjectBatch);
+        else
+            Append(m_listPoll, kClassBatch);
+    }
+    return false;
+}
+
+bool CQueltProtocol::PlanManual(std::time_t now, int nScanPeriod)
+{
+    if (!m_listInit.empty() || !m_listPoll.empty())
+        return false;
+    if (now - m_tLastScan < nScanPeriod)
+        return true;
+    m_tLastScan = now;
+    // The operator changes the queue under the same lock: never a half-written entry.
+    std::lock_guard lock(g_csChannel);
+    if (g_bCmdLoop == 0 && g_nRunCount <= 0)
+        return false;
+    const int nCount = std::clamp(g_nCmdCount, 0, kMaxCommands);
+    for (int i = 0; i < nCount; ++i) {
+        const CommandItem& entry = g_CmdItems[i];
+        m_listPoll.push_back({entry.byFunc, entry.byGroup, entry.byVar});
+        if (entry.byFunc >= 3 && entry.byFunc <= 5) {
+            g_CtrlCmd.m_nPoint = entry.nPoint;
+            g_CtrlCmd.m_nCloseTrip = entry.nCloseTrip;
+            g_CtrlCmd.m_lRelayTime = entry.lRelayTime;
+        }
+    }
+    if (g_bCmdLoop == 0)
+        --g_nRunCount;
+    return false;
+}
+
+void CQueltProtocol::SendNextRequest(int nMaster, int nRtu)
+{
+    std::deque<RequestItem>& list = m_listInit.empty() ? m_listPoll : m_listInit;
+    if (list.empty())
+        return;
+    m_bFromInit = &list == &m_listInit ? 1 : 0;
+    if (DispatchRequest(list.front(), nMaster, nRtu) == 0)
+        list.pop_front();
+}
+
+int CQueltProtocol::DispatchRequest(const RequestItem& item, int nMaster, int nRtu)
+{
+    const std::uint8_t allObjects[3] = {item.byGroup, item.byVar, 0x06};
+    switch (item.byFunc) {
+    case 0:
+        return SendProbe(nRtu, nMaster);
+    case 1: {
+        const int nResult = SendRead(nRtu, nMaster, allObjects, 3);
+        if (nResult == 0 && item.byGroup == 21) {
+            // The start of the current quarter hour.
+            const LocalTime t = Clock().LocalNow();
+            m_tLastCounter = Now() - ((t.nMinute % 15) * 60 + t.nSecond);
+        } else if (nResult == 0 && item.byGroup == 30) {
+            m_tLastAnalog = Now();
+        }
+        return nResult;
+    }
+    case 2:
+        if (item.byGroup == 50) {
+            const int nResult = SendTimeSync(nRtu, nMaster);
+            if (nResult == 0)
+                m_tLastTimeSync = Now();
+            return nResult;
+        }
+        if (item.byGroup == 80) {
+            // IIN bit 7 (device restart) written as 0.
+            const std::uint8_t clearRestart[6] = {0x50, 0x01, 0x00, 0x07, 0x07, 0x00};
+            return SendWrite(nRtu, nMaster, clearRestart, 6);
+        }
+        return 0;  // no other write is ever queued: dropped unsent
+    case 3:
+    case 4: {
+        std::uint8_t control[18];
+        const int n = BuildControlObjects(control, g_CtrlCmd.m_nPoint, g_CtrlCmd.m_nCloseTrip,
+                                          g_CtrlCmd.m_lRelayTime);
+        control[0] = item.byGroup;
+        control[1] = item.byVar;
+        return item.byFunc == 3 ? SendSelect(nRtu, nMaster, control, n) : SendOperate(nRtu, nMaster, control, n);
+    }
+    case 7:
+    case 8:
+    case 9:
+    case 10:
+        return SendFreeze(nRtu, nMaster, item.byFunc, allObjects, 3);
+    case 13:
+    case 14:
+    case 15:
+    case 16:
+    case 17:
+    case 18:
+        return SendFunctionOnly(nRtu, nMaster, item.byFunc);
+    case 21:
+        return SendUnsolicitedCtrl(nRtu, nMaster, 21, allObjects, 3);
+    case 23:
+        return SendDelayMeasure(nRtu, nMaster);
+    default:
+        return 0;  // 5, 6, 11, 12, 19, 20, 22, above 23: removed unsent
+    }
+}
