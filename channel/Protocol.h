@@ -27,7 +27,7 @@ public:
     int ApplyLineSettings();  // nonzero when the port took the settings
     int ClosePort();          // 1
     int Read(std::uint8_t* pBuffer, int nMax);
-    int Write(const std::uint8_t* pData, int nCount);  // 1 started, 0 not startable
+    virtual int Write(const std::uint8_t* pData, int nCount);  // 1 started, 0 not startable
 
     // One poll step; only the poll thread calls it, under g_csChannel.
     void PollStep();

@@ -15,8 +15,20 @@ void EngineTest::SetUp()
     SharedStateTest::SetUp();
     g_AlarmLog.Clear();
     MapPortDevice(COM2, m_Rtu.Device());
-    m_pEngine = std::make_unique<CQueltProtocol>(COM2);
+    CreateEngine();
+}
+
+void EngineTest::CreateEngine()
+{
+    m_pEngine.reset();
+    m_pEngine = std::make_unique<CapturingEngine>(COM2);
     ASSERT_TRUE(m_pEngine->IsPortOpen());
+}
+
+int CapturingEngine::Write(const std::uint8_t* pData, int nCount)
+{
+    Frames.emplace_back(pData, pData + nCount);
+    return CQueltProtocol::Write(pData, nCount);
 }
 
 void EngineTest::TearDown()

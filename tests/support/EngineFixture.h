@@ -8,6 +8,14 @@
 #include "support/Pty.h"
 #include "support/StateReset.h"
 
+// The engine with every frame it writes recorded (and still written to the line).
+class CapturingEngine : public CQueltProtocol {
+public:
+    using CQueltProtocol::CQueltProtocol;
+    int Write(const std::uint8_t* pData, int nCount) override;
+    std::vector<std::vector<std::uint8_t>> Frames;  // not yet looked at by the test
+};
+
 class EngineTest : public SharedStateTest {
 protected:
     void SetUp() override;
@@ -26,7 +34,10 @@ protected:
     void AdvanceAndStep(int nSeconds);
     void ResetLink();
 
+    // (Re)creates the engine, as channel creation does.
+    void CreateEngine();
+
     ScopedFakeClock m_Clock;
     PtyPair m_Rtu;
-    std::unique_ptr<CQueltProtocol> m_pEngine;
+    std::unique_ptr<CapturingEngine> m_pEngine;
 };

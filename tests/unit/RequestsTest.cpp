@@ -53,6 +53,7 @@ TEST_F(RequestsTest, SelectForPointFiveAndItsEffects)
     EXPECT_EQ(m_pEngine->SendSelect(54, 3246, objects, 18), 1);
     EXPECT_EQ(g_CtrlCmd.m_bSelectPending, 0);
     EXPECT_EQ(m_pEngine->m_byAppSeq, 0);
+    EXPECT_EQ(m_pEngine->m_byTpSendSeq, 0);
     EXPECT_EQ(m_pEngine->m_byAppWait, 0);
     m_pEngine->m_bRemoteBusy = 0;
 
