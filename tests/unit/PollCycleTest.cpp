@@ -279,3 +279,23 @@ TEST_F(PollCycleTest, ResponseTimeoutIsThreeScanPeriodsOfAtLeastTwoSeconds)
     EXPECT_EQ(m_pEngine->m_bAppFailed, 1);
     EXPECT_EQ(m_pEngine->m_byAppWait, 0);
 }
+
+TEST_F(PollCycleTest, PendingConfirmHoldsBackEveryRequestWhileTheLinkIsBusy)
+{
+    m_pEngine->m_nLinkState = CQueltProtocol::LINK_RESET;
+    m_pEngine->m_listPoll.push_back({1, 60, 2});
+    m_pEngine->m_bConfirmPending = 1;
+    m_pEngine->m_bRemoteBusy = 1;
+    for (int i = 0; i < 3; ++i)
+        m_pEngine->ApplicationStep(3246, 54);
+    EXPECT_TRUE(m_pEngine->m_SendQueue.empty());
+    EXPECT_EQ(m_pEngine->m_bConfirmPending, 1);
+    EXPECT_EQ(m_pEngine->m_listPoll.size(), 1u);
+
+    m_pEngine->m_bRemoteBusy = 0;
+    m_pEngine->ApplicationStep(3246, 54);
+    ASSERT_EQ(m_pEngine->m_SendQueue.size(), 1u);
+    EXPECT_EQ(UserDataOf(m_pEngine->m_SendQueue.front().Frame)[2], 0x00);  // the confirm
+    EXPECT_EQ(m_pEngine->m_bConfirmPending, 0);
+    EXPECT_EQ(m_pEngine->m_listPoll.size(), 1u);
+}
