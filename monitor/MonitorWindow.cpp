@@ -3,6 +3,13 @@
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
 
+QString FromWindowsText(std::string_view utf8)
+{
+    QString text = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+    text.remove(QLatin1Char('\r'));
+    return text;
+}
+
 CMonitorWindow::CMonitorWindow(int nIDD, const QString& caption, Qt::WindowFlags flags)
     : QDialog(nullptr, flags), m_nIDD(nIDD)
 {

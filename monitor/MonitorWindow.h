@@ -3,7 +3,12 @@
 // numbered template, whose controls are found by their numeric ids (objectName).
 #include <QDialog>
 
+#include <string_view>
+
 class QPlainTextEdit;
+
+// Texts travel with "\r\n" line ends; a Qt text control ends lines with "\n" alone.
+QString FromWindowsText(std::string_view utf8);
 
 class CMonitorWindow : public QDialog {
     Q_OBJECT

@@ -1,5 +1,5 @@
 #pragma once
-// The result window: the point image as text.
+// The result window: the point image as text, rebuilt every 2 seconds unless paused.
 #include "monitor/MonitorWindow.h"
 
 class QPlainTextEdit;
@@ -8,8 +8,15 @@ class CResultMessage : public CMonitorWindow {
     Q_OBJECT
 public:
     static constexpr int IDD = 133;
+    static constexpr int kRefreshMs = 2000;
     CResultMessage();
 
-    QPlainTextEdit* m_editMsg;  // control 1001
+    // One refresh: the whole text anew, the operator's scroll position kept.
+    void Refresh();
+
+    QPlainTextEdit* m_ResultEdit;  // control 1001
     int m_bPause = 0;
+
+protected:
+    void timerEvent(QTimerEvent* pEvent) override;
 };

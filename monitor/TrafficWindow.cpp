@@ -7,17 +7,6 @@
 
 #include "core/TrafficLines.h"
 
-namespace {
-
-QString WithoutCarriageReturns(std::string_view utf8)
-{
-    QString text = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
-    text.remove(QLatin1Char('\r'));
-    return text;
-}
-
-}  // namespace
-
 std::string CEditTextSink::Text() const
 {
     return m_pEdit->toPlainText().replace(QLatin1Char('\n'), QStringLiteral("\r\n")).toStdString();
@@ -28,7 +17,7 @@ void CEditTextSink::RemoveHead(std::size_t nUtf8Octets)
     const std::string head = Text().substr(0, nUtf8Octets);
     QTextCursor cursor(m_pEdit->document());
     cursor.setPosition(0);
-    cursor.setPosition(static_cast<int>(WithoutCarriageReturns(head).size()), QTextCursor::KeepAnchor);
+    cursor.setPosition(static_cast<int>(FromWindowsText(head).size()), QTextCursor::KeepAnchor);
     cursor.removeSelectedText();
 }
 
@@ -39,7 +28,7 @@ void CEditTextSink::AppendAtEnd(std::string_view text)
     m_pEdit->setTextCursor(cursor);
     m_pEdit->ensureCursorVisible();
     if (!text.empty())
-        m_pEdit->insertPlainText(WithoutCarriageReturns(text));
+        m_pEdit->insertPlainText(FromWindowsText(text));
 }
 
 CTrafficWindow::CTrafficWindow(int nIDD, const QString& caption, CTrafficLineList& lines)

@@ -78,8 +78,19 @@ void CQueltDlg::timerEvent(QTimerEvent* pEvent)
 
 void CQueltDlg::OnTimer(int nIDEvent)
 {
-    // Response processing (timer 1) and the select/operate watches (2, 3) hook in here.
-    (void)nIDEvent;
+    switch (nIDEvent) {
+    case 1:
+        m_Handler.ProcessResponses();
+        break;
+    case 2:
+        CheckSelectTimeout();
+        break;
+    case 3:
+        CheckOperateTimeout();
+        break;
+    default:
+        break;
+    }
 }
 
 void CQueltDlg::keyPressEvent(QKeyEvent* pEvent)

@@ -5,7 +5,7 @@
 
 #include <map>
 
-#include "response/FrameHandler.h"
+#include "response/QueltHandler.h"
 
 class QMenuBar;
 class QAction;
@@ -36,7 +36,7 @@ private:
     // The timers by their ids: 1 every 500 ms, 2 and 3 every 1000 ms.
     void OnTimer(int nIDEvent);
 
-    CFrameHandler m_Handler;
+    CQueltHandler m_Handler;
     QMenuBar* m_pMenuBar;
     std::map<int, int> m_TimerIds;  // Qt's timer id -> our timer id
 };

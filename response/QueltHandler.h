@@ -1,0 +1,49 @@
+#pragma once
+// Response processing on the GUI thread: every response the poll cycle handed over is
+// walked object by object; each object goes to the decoder of its group, which updates
+// the point image and raises alarms. Every failed check is one alarm and ends the element;
+// nothing outside the element is ever read.
+#include <cstdint>
+#include <string>
+
+#include "response/FrameHandler.h"
+#include "response/ObjectReader.h"
+
+class CQueltHandler : public CFrameHandler {
+public:
+    // Decodes every element of the response list, oldest first (timer 1).
+    void ProcessResponses();
+    // Decodes one element (length in its first two octets, then IIN, then objects).
+    void ProcessElement(const std::uint8_t* pElement, int nLength);
+
+    const std::uint8_t* m_pFrame = nullptr;  // the element being decoded
+
+    // A decoder returns where parsing goes on, or the element's length to end it.
+    using Decoder = int (CQueltHandler::*)(const CObjectReader& r, int p, const ObjectRange& range,
+                                           std::uint8_t byVar);
+
+    int DecodeBinaryInputs(const CObjectReader& r, int p, const ObjectRange& range, std::uint8_t byVar);
+    int DecodeBinaryEvents(const CObjectReader& r, int p, const ObjectRange& range, std::uint8_t byVar);
+    int DecodeControlBlock(const CObjectReader& r, int p, const ObjectRange& range, std::uint8_t byVar);
+    int DecodeCounters(const CObjectReader& r, int p, const ObjectRange& range, std::uint8_t byVar);
+    int DecodeAnalogs(const CObjectReader& r, int p, const ObjectRange& range, std::uint8_t byVar);
+    int DecodeAnalogEvents(const CObjectReader& r, int p, const ObjectRange& range, std::uint8_t byVar);
+    int DecodeCto(const CObjectReader& r, int p, const ObjectRange& range, std::uint8_t byVar);
+    int AcceptObject(const CObjectReader& r, int p, const ObjectRange& range, std::uint8_t byVar);
+
+private:
+    int ProcessObject(const CObjectReader& r, int p);
+    // Ends the element because an object runs past its end.
+    static int Truncated(const CObjectReader& r);
+
+    // Common time of occurrence: carried across the objects and elements of one call.
+    std::uint32_t m_dwCto = 0;
+};
+
+// The select and operate watches (timers 2 and 3): an alarm once 15 s have passed
+// without an answer.
+void CheckSelectTimeout();
+void CheckOperateTimeout();
+
+// The event line of one time-tagged binary-input event, dated today.
+std::string SoeLine(std::uint32_t dwTime, int nPoint, int nState);
