@@ -1,14 +1,23 @@
 #include "monitor/ResultMessage.h"
 
-#include <QPlainTextEdit>
+#include <QAbstractTextDocumentLayout>
 #include <QScrollBar>
+#include <QTextEdit>
 
 #include "core/Config.h"
 #include "response/ResultText.h"
 
 CResultMessage::CResultMessage()
-    : CMonitorWindow(IDD, QStringLiteral("结果信息窗口"), kCaptionOnly), m_ResultEdit(AddFillingEdit(1001))
+    : CMonitorWindow(IDD, QStringLiteral("结果信息窗口"), kCaptionOnly), m_ResultEdit(new QTextEdit(this))
 {
+    // The whole document is laid out at once (unlike a plain-text control, which lays out
+    // lazily), so the scroll range is right as soon as the text is in.
+    m_ResultEdit->setObjectName(QStringLiteral("1001"));
+    m_ResultEdit->setAcceptRichText(false);
+    m_ResultEdit->setLineWrapMode(QTextEdit::WidgetWidth);
+    m_ResultEdit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_ResultEdit->setUndoRedoEnabled(false);
+    FillWith(m_ResultEdit);
     startTimer(kRefreshMs);
 }
 
@@ -23,6 +32,7 @@ void CResultMessage::Refresh()
     const int nPosition = pBar->value();
     m_ResultEdit->setUpdatesEnabled(false);
     m_ResultEdit->setPlainText(text);
+    (void)m_ResultEdit->document()->documentLayout()->documentSize();
     pBar->setValue(nPosition);  // an operator reading the middle stays there
     m_ResultEdit->setUpdatesEnabled(true);
 }

@@ -2,7 +2,7 @@
 // The result window: the point image as text, rebuilt every 2 seconds unless paused.
 #include "monitor/MonitorWindow.h"
 
-class QPlainTextEdit;
+class QTextEdit;
 
 class CResultMessage : public CMonitorWindow {
     Q_OBJECT
@@ -14,7 +14,7 @@ public:
     // One refresh: the whole text anew, the operator's scroll position kept.
     void Refresh();
 
-    QPlainTextEdit* m_ResultEdit;  // control 1001
+    QTextEdit* m_ResultEdit;  // control 1001
     int m_bPause = 0;
 
 protected:

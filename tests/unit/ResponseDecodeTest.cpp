@@ -1,0 +1,266 @@
+#include <gtest/gtest.h>
+
+#include "commands/CommandQueue.h"
+#include "core/Clock.h"
+#include "core/Config.h"
+#include "core/ResponseList.h"
+#include "monitor/AlarmLog.h"
+#include "response/QueltHandler.h"
+#include "support/Hex.h"
+
+namespace {
+
+enum Kind { YX, YC, YM };
+
+struct PointValue {
+    Kind kind;
+    int nPoint;
+    long long llValue;
+};
+
+long long Value(const PointValue& v)
+{
+    const RtuPointTable& slot = g_RtuPoints[0];
+    switch (v.kind) {
+    case YX:
+        return slot.pYX[v.nPoint].byState;
+    case YC:
+        return slot.pYC[v.nPoint].nValue;
+    default:
+        return slot.pYM[v.nPoint].dwValue;
+    }
+}
+
+// An element as the poll cycle builds it: length, IIN, then the objects.
+ResponseElement Element(const std::string& objects)
+{
+    std::vector<std::uint8_t> data = FromHex(objects);
+    const std::size_t nLength = data.size() + 4;
+    data.insert(data.begin(), {static_cast<std::uint8_t>(nLength & 0xFF), static_cast<std::uint8_t>(nLength >> 8),
+                               0x00, 0x00});
+    return data;
+}
+
+const std::string kDay = "2026-12-10 ";
+
+}  // namespace
+
+class ResponseDecodeTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_Clock.SetLocal({2026, 12, 10, 15, 30, 0, 0});
+        SetConfigDefaults();
+        ClearImage();
+        g_AlarmLog.Clear();
+        ClearResponses();
+        ResetCtrlCommand();
+    }
+    void TearDown() override
+    {
+        ClearImage();
+        g_AlarmLog.Clear();
+        ResetCtrlCommand();
+    }
+    static void ClearImage()
+    {
+        for (int i = 0; i < kPointCapacity; ++i) {
+            g_RtuPoints[0].pYX[i].byState = 0;
+            g_RtuPoints[0].pYC[i].nValue = 0;
+            g_RtuPoints[0].pYM[i].dwValue = 0;
+        }
+    }
+    // Decodes one element as timer 1 does; returns the alarms it raised.
+    std::vector<std::string> Decode(const std::string& objects)
+    {
+        g_AlarmLog.Clear();
+        PushResponse(Element(objects));
+        m_Handler.ProcessResponses();
+        return g_AlarmLog.Texts();
+    }
+
+    ScopedFakeClock m_Clock;
+    CQueltHandler m_Handler;
+};
+
+TEST_F(ResponseDecodeTest, ObjectsWriteTheImageAndRaiseTheirLines)
+{
+    const struct {
+        const char* what;
+        std::string objects;
+        std::vector<PointValue> values;  // checked after decoding
+        std::vector<std::string> alarms;
+    } cases[] = {
+        {"1.1 packed", "01 01 01 00 00 09 00 05 02",
+         {{YX, 0, 1}, {YX, 1, 0}, {YX, 2, 1}, {YX, 3, 0}, {YX, 8, 0}, {YX, 9, 1}, {YX, 10, 0}}, {}},
+        {"1.1 from 16", "01 01 01 10 00 17 00 A5",
+         {{YX, 15, 0}, {YX, 16, 1}, {YX, 17, 0}, {YX, 18, 1}, {YX, 21, 1}, {YX, 23, 1}, {YX, 24, 0}}, {}},
+        {"1.1 8-bit range", "01 01 00 10 17 A5", {{YX, 16, 1}, {YX, 17, 0}, {YX, 23, 1}, {YX, 24, 0}}, {}},
+        {"1.2 clipped at 1023", "01 02 01 FC 03 06 04 81 01 81 81 81 81 81 81 81 81 81",
+         {{YX, 1020, 1}, {YX, 1021, 0}, {YX, 1023, 1}}, {}},
+        {"1.2 bad qualifier", "01 02 06", {}, {"全遥信修饰码非法 !"}},
+        {"1.2 bad range", "01 02 01 05 00 04 00", {}, {"全遥信范围域非法 !"}},
+        {"1.3 bad variation", "01 03 01 00 00 00 00 81", {{YX, 0, 0}}, {"全遥信类别非法 !"}},
+        {"2.2 event with time", "02 02 28 01 00 03 00 81 FC CE 38 00 12 34",
+         {{YX, 3, 1}}, {kDay + "01:02:03:  4 站号=54 点号=3 状态=1"}},
+        {"2.1 8-bit index", "02 01 17 01 05 81", {{YX, 5, 1}}, {}},
+        {"CTO and relative time wrap", "33 01 07 01 18 58 26 05 00 00 02 03 28 02 00 07 00 01 D0 07 08 00 00 40 9C",
+         {{YX, 7, 0}, {YX, 8, 0}},
+         {kDay + "00:00:01:  0 站号=54 点号=7 状态=0", kDay + "00:00:39:  0 站号=54 点号=8 状态=0"}},
+        {"2.1 count 0", "02 01 28 00 00", {}, {"遥信COS范围域非法 !"}},
+        {"2.2 bad qualifier", "02 02 01 00 00 00 00", {}, {"遥信SOE修饰码非法 !"}},
+        {"2.4", "02 04 28 01 00", {}, {"遥信事件类别非法 !"}},
+        {"51 bad qualifier", "33 01 17 01 00 00 00 00 00 00", {}, {"遥信SOE日期与时间对象修饰码非法 !"}},
+        {"event for point 2000 ends the events", "02 02 28 02 00 D0 07 81 00 00 00 00 00 00 04 00 81 00 00 00 00 00 00",
+         {{YX, 4, 0}}, {}},
+        {"20.2 unsigned", "14 02 01 00 00 00 00 01 FF FF", {{YM, 0, 65535}}, {}},
+        {"20.1 flags ignored", "14 01 01 00 00 01 00 FF 01 00 00 00 00 00 28 6B EE",
+         {{YM, 0, 1}, {YM, 1, 4000000000LL}}, {}},
+        {"21.3", "15 03 01 00 00 00 00", {}, {"冻结计数器输入类别非法 !"}},
+        {"30.2 minus", "1E 02 01 00 00 01 00 01 00 80 01 FB FF", {{YC, 0, -32768}, {YC, 1, -5}}, {}},
+        {"30.1", "1E 01 01 00 00 00 00", {}, {"全遥测类别非法 !"}},
+        {"30.2 8-bit range then 1.2", "1E 02 00 02 02 01 34 12 01 02 01 00 00 00 00 81",
+         {{YC, 2, 0x1234}, {YX, 0, 1}}, {}},
+        {"32.2 skips point 2000", "20 02 28 03 00 05 00 01 0A 00 D0 07 01 0B 00 07 00 01 0C 00",
+         {{YC, 5, 10}, {YC, 7, 12}}, {}},
+        {"32.2 count 0 then 1.2", "20 02 28 00 00 01 02 01 00 00 00 00 81", {{YX, 0, 1}}, {}},
+        {"32.2 8-bit index", "20 02 17 01 05 00 34 12 01 02 01 00 00 00 00 81", {{YC, 5, 0x1234}, {YX, 0, 1}}, {}},
+        {"41.2 accepted with 0x17", "29 02 17 01 00 00 00 00", {}, {}},
+        {"41.2 bad qualifier", "29 02 06", {}, {"模拟量输出修饰码非法 !"}},
+        {"12 nothing awaited", "0C 01 28 01 00 05 00 40 01 E8 03 00 00 00 00 00 00 00", {}, {}},
+        {"52 and 80 accepted", "34 02 07 01 10 00", {}, {}},
+        {"illegal object", "0A 02 00 00 00 81", {}, {"收到非法对象--10 !"}},
+        {"no objects", "", {}, {}},
+    };
+    for (const auto& c : cases) {
+        ClearImage();
+        EXPECT_EQ(Decode(c.objects), c.alarms) << c.what;
+        for (const PointValue& v : c.values)
+            EXPECT_EQ(Value(v), v.llValue) << c.what << " point " << v.nPoint;
+    }
+}
+
+TEST_F(ResponseDecodeTest, ObjectOrderDecidesWhatIsDecoded)
+{
+    const std::string analogs = "1E 02 01 00 00 00 00 01 64 00";
+    const std::string binaries = "01 02 01 00 00 00 00 81";
+    Decode(analogs + " " + binaries);
+    EXPECT_EQ(g_RtuPoints[0].pYC[0].nValue, 100);
+    EXPECT_EQ(g_RtuPoints[0].pYX[0].byState, 1);
+    ClearImage();
+    Decode(binaries + " " + analogs);  // the element ends after the binary inputs
+    EXPECT_EQ(g_RtuPoints[0].pYX[0].byState, 1);
+    EXPECT_EQ(g_RtuPoints[0].pYC[0].nValue, 0);
+}
+
+TEST_F(ResponseDecodeTest, ControlAnswersClearTheirWatches)
+{
+    const std::string block = "0C 01 28 01 00 05 00 40 01 E8 03 00 00 00 00 00 00 ";
+    const struct {
+        int bSelect, bOperate;
+        std::string status;
+        std::vector<std::string> alarms;
+    } cases[] = {
+        {1, 0, "00", {"遥控选点成功 !"}},
+        {1, 0, "04", {"遥控选点失败 !"}},
+        {0, 1, "04", {"遥控执行失败 !"}},
+        {0, 1, "00", {"遥控执行成功 !"}},
+        {1, 1, "00", {"遥控选点成功 !", "遥控执行成功 !"}},
+    };
+    for (const auto& c : cases) {
+        g_CtrlCmd.m_bSelectPending = c.bSelect;
+        g_CtrlCmd.m_bOperatePending = c.bOperate;
+        EXPECT_EQ(Decode(block + c.status), c.alarms) << c.status;
+        EXPECT_EQ(g_CtrlCmd.m_bSelectPending, 0);
+        EXPECT_EQ(g_CtrlCmd.m_bOperatePending, 0);
+        g_AlarmLog.Clear();
+        CheckSelectTimeout();
+        m_Clock.AdvanceSeconds(20);
+        CheckSelectTimeout();
+        EXPECT_TRUE(g_AlarmLog.Texts().empty()) << "no time-out after an answer";
+    }
+}
+
+TEST_F(ResponseDecodeTest, TruncatedObjectsEndTheElementWithoutReadingBeyondIt)
+{
+    const std::string kShort = "响应报文长度不足 !";
+    const struct {
+        const char* what;
+        std::string objects;
+        std::vector<PointValue> kept;  // written before the cut
+        std::vector<std::string> before = {};  // lines of the events before the cut
+    } cases[] = {
+        {"1.1", "01 01 01 00 00 1F 00 FF", {{YX, 7, 1}}},
+        {"1.2", "01 02 01 00 00 09 00 81 81", {{YX, 1, 1}}},
+        {"1.2 header", "01 02 01 00 00", {}},
+        {"2.2", "02 02 28 02 00 03 00 81 00 00 00 00 00 00 04 00 81 00", {{YX, 3, 1}},
+         {kDay + "00:00:00:  0 站号=54 点号=3 状态=1"}},
+        {"2.3", "02 03 17 05 01 81 10 00 02", {{YX, 1, 1}}, {kDay + "15:30:00: 16 站号=54 点号=1 状态=1"}},
+        {"12", "0C 01 28 01 00 05 00 40 01 E8", {}},
+        {"20.1", "14 01 01 00 00 05 00 01 01 00 00 00 01 02", {{YM, 0, 1}}},
+        {"21.2", "15 02 00 00 05 01 07 00 01", {{YM, 0, 7}}},
+        {"30.2", "1E 02 01 00 00 09 00 01 05 00 01 06", {{YC, 0, 5}}},
+        {"32.2", "20 02 28 05 00 01 00 01 09 00 02 00", {{YC, 1, 9}}},
+        {"51", "33 01 07 01 18 58", {}},
+        {"variation", "1E", {}},
+        {"qualifier", "1E 02", {}},
+    };
+    for (const auto& c : cases) {
+        ClearImage();
+        std::vector<std::string> expected = c.before;
+        expected.push_back(kShort);
+        EXPECT_EQ(Decode(c.objects), expected) << c.what;
+        for (const PointValue& v : c.kept)
+            EXPECT_EQ(Value(v), v.llValue) << c.what << " point " << v.nPoint;
+    }
+    // A length field larger than the element is not believed either.
+    ResponseElement element = Element("1E 02 01 00 00 09 00 01 05 00");
+    element[0] = 0xFF;
+    element[1] = 0x07;
+    g_AlarmLog.Clear();
+    m_Handler.ProcessElement(element.data(), static_cast<int>(element.size()));
+    EXPECT_EQ(g_AlarmLog.Texts(), std::vector<std::string>{kShort});
+}
+
+TEST_F(ResponseDecodeTest, ProcessResponsesDrainsEveryElementInOrderAndCarriesTheCto)
+{
+    PushResponse(Element("1E 02 01 00 00 00 00 01 01 00"));
+    PushResponse(Element("33 01 07 01 E8 03 00 00 00 00"));  // CTO 1 s
+    PushResponse(Element("02 03 28 01 00 02 00 81 E8 03 1E 02 01 00 00 00 00 01 03 00"));
+    m_Handler.ProcessResponses();
+    EXPECT_EQ(g_RtuPoints[0].pYC[0].nValue, 1);  // the third element ended after the events
+    EXPECT_EQ(g_AlarmLog.Texts(), std::vector<std::string>{kDay + "00:00:02:  0 站号=54 点号=2 状态=1"});
+    ResponseElement left;
+    EXPECT_FALSE(PopResponse(left));
+    EXPECT_EQ(m_Handler.m_pFrame, nullptr);
+
+    // The CTO does not outlive the call: the next one starts from the time of day.
+    g_AlarmLog.Clear();
+    PushResponse(Element("02 03 28 01 00 02 00 81 00 00"));
+    m_Handler.ProcessResponses();
+    EXPECT_EQ(g_AlarmLog.Texts(), std::vector<std::string>{kDay + "15:30:00:  0 站号=54 点号=2 状态=1"});
+}
+
+TEST_F(ResponseDecodeTest, UnansweredSelectTimesOutOnceAfterFifteenSeconds)
+{
+    m_Clock.SetLocal({2026, 12, 10, 10, 0, 0, 0});
+    g_CtrlCmd.m_tSelect = m_Clock.Now();
+    g_CtrlCmd.m_bSelectPending = 1;
+    for (int nSecond = 1; nSecond <= 14; ++nSecond) {
+        m_Clock.AdvanceSeconds(1);
+        CheckSelectTimeout();
+        CheckOperateTimeout();
+    }
+    EXPECT_TRUE(g_AlarmLog.Texts().empty());
+    m_Clock.AdvanceSeconds(1);  // 10:00:15
+    CheckSelectTimeout();
+    m_Clock.AdvanceSeconds(1);
+    CheckSelectTimeout();
+    EXPECT_EQ(g_AlarmLog.Texts(), std::vector<std::string>{"遥控选点超时 !"});
+
+    g_CtrlCmd.m_tOperate = m_Clock.Now();
+    g_CtrlCmd.m_bOperatePending = 1;
+    m_Clock.AdvanceSeconds(15);
+    CheckOperateTimeout();
+    EXPECT_EQ(g_AlarmLog.Texts().back(), "遥控执行超时 !");
+}
