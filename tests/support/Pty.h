@@ -13,6 +13,7 @@ public:
     PtyPair& operator=(const PtyPair&) = delete;
 
     const std::string& Device() const { return m_Device; }
+    int MasterFd() const { return m_fdMaster; }
     // Far end: octets written here arrive at the device.
     void Write(const std::vector<std::uint8_t>& data) const;
     // Far end: everything that has arrived from the device within the wait.

@@ -1,0 +1,178 @@
+#include "sim/Outstation.h"
+
+#include <algorithm>
+
+#include "core/Clock.h"
+#include "dnp3/LinkFrame.h"
+
+namespace {
+
+std::uint32_t MillisecondsOfMonth()
+{
+    const LocalTime t = Clock().LocalNow();
+    return static_cast<std::uint32_t>((((t.nDay - 1) * 24 + t.nHour) * 60 + t.nMinute) * 60 + t.nSecond) * 1000u +
+           static_cast<std::uint32_t>(t.nMillisecond);
+}
+
+}  // namespace
+
+COutstation::COutstation(const SimOptions& options, Output output, Log log)
+    : m_Options(options), m_Output(std::move(output)), m_Log(std::move(log)),
+      m_Db(options.nYx, options.nYc, options.nYm, options.uSeed), m_Random(options.uSeed),
+      m_dwTimeBase(MillisecondsOfMonth()), m_tTimeBase(Clock::now()), m_tLastChange(m_tTimeBase)
+{
+}
+
+std::uint32_t COutstation::RtuTime() const
+{
+    const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - m_tTimeBase);
+    return m_dwTimeBase + static_cast<std::uint32_t>(elapsed.count());
+}
+
+void COutstation::Start()
+{
+    if (m_Options.bResetFirst)
+        SendFrame(dl::PRM | dl::RESET_LINK_STATES, nullptr, 0);
+}
+
+void COutstation::Tick()
+{
+    if (m_Options.nChangeMs <= 0)
+        return;
+    const auto now = Clock::now();
+    if (now - m_tLastChange >= std::chrono::milliseconds(m_Options.nChangeMs)) {
+        m_tLastChange = now;
+        m_Db.Evolve(RtuTime());
+    }
+}
+
+void COutstation::Receive(const std::uint8_t* pData, int nCount)
+{
+    for (const std::vector<std::uint8_t>& frame : m_Assembler.Push(pData, nCount))
+        if (!m_bSilent)
+            OnFrame(frame);
+}
+
+bool COutstation::IsBusy() const { return Clock::now() < m_tBusyUntil; }
+
+void COutstation::OnFrame(const std::vector<std::uint8_t>& frame)
+{
+    const std::uint8_t byCtrl = frame[3];
+    const int nDest = frame[4] | (frame[5] << 8);
+    if (nDest != m_Options.nAddress || (byCtrl & dl::DIR) == 0 || (byCtrl & dl::PRM) == 0)
+        return;  // not for us, or not a request from a master
+    const bool bFcb = (byCtrl & dl::FCB) != 0;
+    switch (byCtrl & dl::FUNC) {
+    case dl::RESET_LINK_STATES:
+        m_bLinkReset = true;
+        m_nExpectedFcb = 1;
+        if (m_Options.nBusyMs > 0)
+            m_tBusyUntil = Clock::now() + std::chrono::milliseconds(m_Options.nBusyMs);
+        SendSecondary(dl::ACK);
+        break;
+    case dl::TEST_LINK_STATES:
+        if (m_bLinkReset && (bFcb ? 1 : 0) == m_nExpectedFcb)
+            m_nExpectedFcb ^= 1;
+        SendSecondary(m_bLinkReset ? dl::ACK : dl::NACK);
+        break;
+    case dl::REQUEST_LINK_STATUS:
+        SendSecondary(dl::LINK_STATUS);
+        break;
+    case dl::CONFIRMED_USER_DATA:
+        if (!m_bLinkReset) {
+            SendSecondary(dl::NACK);
+            break;
+        }
+        SendSecondary(dl::ACK);
+        if ((bFcb ? 1 : 0) != m_nExpectedFcb)
+            break;  // a repetition: acknowledged again, not processed again
+        m_nExpectedFcb ^= 1;
+        OnSegment(frame.data() + 8, static_cast<int>(frame.size()) - 8);
+        break;
+    case dl::UNCONFIRMED_USER_DATA:
+        OnSegment(frame.data() + 8, static_cast<int>(frame.size()) - 8);
+        break;
+    default:
+        SendSecondary(dl::NOT_FUNCTIONING);
+        break;
+    }
+}
+
+void COutstation::SendSecondary(std::uint8_t byFunc)
+{
+    const bool bFlowControl = (byFunc == dl::ACK || byFunc == dl::LINK_STATUS) && IsBusy();
+    SendFrame(static_cast<std::uint8_t>(byFunc | (bFlowControl ? dl::DFC : 0)), nullptr, 0);
+}
+
+void COutstation::SendFrame(std::uint8_t byCtrl, const std::uint8_t* pData, int nLength)
+{
+    std::vector<std::uint8_t> frame(dl::kMaxFrameSize);
+    frame.resize(static_cast<std::size_t>(
+        BuildLinkFrame(byCtrl, m_Options.nMaster, m_Options.nAddress, pData, nLength, frame.data())));
+    ++m_nFramesSent;
+    if (m_Options.nCorruptEvery > 0 && m_nFramesSent % m_Options.nCorruptEvery == 0) {
+        frame.back() ^= 0xFF;  // the last CRC octet
+        if (m_Log)
+            m_Log("fault: CRC of frame " + std::to_string(m_nFramesSent) + " corrupted");
+    }
+    if (m_Options.nDropPercent > 0) {
+        std::uniform_int_distribution<int> percent(0, 99);
+        std::erase_if(frame, [&](std::uint8_t) { return percent(m_Random) < m_Options.nDropPercent; });
+    }
+    m_Output(frame);
+}
+
+void COutstation::OnSegment(const std::uint8_t* pSegment, int nLength)
+{
+    if (nLength < 1)
+        return;
+    const std::uint8_t th = pSegment[0];
+    const int nSeq = th & 0x3F;
+    if ((th & 0x40) != 0) {
+        m_Fragment.clear();
+    } else if (nSeq != m_nNextSegmentSeq) {
+        m_Fragment.clear();  // out of sequence: the fragment is lost
+        m_nNextSegmentSeq = -1;
+        return;
+    }
+    m_nNextSegmentSeq = (nSeq + 1) % 64;
+    m_Fragment.insert(m_Fragment.end(), pSegment + 1, pSegment + nLength);
+    if ((th & 0x80) != 0) {
+        const std::vector<std::uint8_t> fragment = std::move(m_Fragment);
+        m_Fragment.clear();
+        OnRequest(fragment);
+    }
+}
+
+void COutstation::SendFragment(const std::vector<std::uint8_t>& fragment)
+{
+    // Segments of at most 249 application octets with consecutive sequence numbers.
+    const std::size_t nSegment = 249;
+    for (std::size_t nPos = 0; nPos < fragment.size() || nPos == 0; nPos += nSegment) {
+        const std::size_t n = std::min(nSegment, fragment.size() - nPos);
+        std::vector<std::uint8_t> segment{static_cast<std::uint8_t>((m_byTpSeq & 0x3F) | (nPos == 0 ? 0x40 : 0) |
+                                                                    (nPos + n >= fragment.size() ? 0x80 : 0))};
+        m_byTpSeq = static_cast<std::uint8_t>((m_byTpSeq + 1) % 64);
+        segment.insert(segment.end(), fragment.begin() + static_cast<long>(nPos),
+                       fragment.begin() + static_cast<long>(nPos + n));
+        SendFrame(dl::PRM | dl::UNCONFIRMED_USER_DATA, segment.data(), static_cast<int>(segment.size()));
+        if (fragment.empty())
+            break;
+    }
+}
+
+std::uint8_t COutstation::Iin1() const
+{
+    std::uint8_t by = 0;
+    if (m_bRestart)
+        by |= IIN1_RESTART;
+    if (m_bNeedTime)
+        by |= IIN1_NEED_TIME;
+    if (m_Db.HasEvents(1))
+        by |= IIN1_CLASS1;
+    if (m_Db.HasEvents(2))
+        by |= IIN1_CLASS2;
+    if (m_Db.HasEvents(3))
+        by |= IIN1_CLASS3;
+    return by;
+}

@@ -1,0 +1,102 @@
+#pragma once
+// The simulated RTU: a DNP3 outstation's link, transport and application layers over a
+// point database. It is fed the octets from the line and hands what it sends to its
+// output; it runs in real time (values change, selections expire, busy periods end).
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "sim/FrameAssembler.h"
+#include "sim/SimDatabase.h"
+#include "sim/SimOptions.h"
+
+class COutstation {
+public:
+    using Output = std::function<void(const std::vector<std::uint8_t>& octets)>;
+    using Log = std::function<void(const std::string& line)>;
+
+    COutstation(const SimOptions& options, Output output, Log log = {});
+
+    // Sends the RTU's own reset link states when asked to.
+    void Start();
+    void Receive(const std::uint8_t* pData, int nCount);
+    // Time passes: values change, a busy period ends.
+    void Tick();
+    // A silent RTU ignores everything (tests switch it on and off).
+    void SetSilent(bool bSilent) { m_bSilent = bSilent; }
+    // How often values change from now on; 0 stops the changes.
+    void SetChangePeriod(int nMs) { m_Options.nChangeMs = nMs; }
+
+    CSimDatabase& Database() { return m_Db; }
+    int RequestsHandled() const { return m_nRequests; }
+    int CrcErrors() const { return m_Assembler.CrcErrors(); }
+    // Milliseconds of RTU time (from the 1st of the month, as the master sets it).
+    std::uint32_t RtuTime() const;
+
+    // Internal indications, first octet.
+    static constexpr std::uint8_t IIN1_CLASS1 = 0x02, IIN1_CLASS2 = 0x04, IIN1_CLASS3 = 0x08,
+                                  IIN1_NEED_TIME = 0x10, IIN1_RESTART = 0x80;
+    // Second octet.
+    static constexpr std::uint8_t IIN2_NO_FUNC = 0x01, IIN2_OBJECT_UNKNOWN = 0x02, IIN2_PARAMETER = 0x04;
+
+private:
+    using Clock = std::chrono::steady_clock;
+
+    // Link layer.
+    void OnFrame(const std::vector<std::uint8_t>& frame);
+    void SendSecondary(std::uint8_t byFunc);
+    void SendFrame(std::uint8_t byCtrl, const std::uint8_t* pData, int nLength);
+    bool IsBusy() const;
+    // Transport.
+    void OnSegment(const std::uint8_t* pSegment, int nLength);
+    void SendFragment(const std::vector<std::uint8_t>& fragment);
+    // Application.
+    void OnRequest(const std::vector<std::uint8_t>& fragment);
+    struct Reply {
+        std::vector<std::uint8_t> objects;
+        std::uint8_t byIin2 = 0;
+        bool bCon = false;
+        bool bNone = false;  // no response at all
+        std::string note;    // one line for the log
+        std::string detail;  // what a read found
+    };
+    void Read(const std::vector<std::uint8_t>& req, std::uint8_t bySeq, Reply& reply);
+    void Write(const std::vector<std::uint8_t>& req, Reply& reply);
+    void Control(const std::vector<std::uint8_t>& req, bool bOperate, Reply& reply);
+    void AddEvents(unsigned uClasses, std::uint8_t bySeq, Reply& reply);
+    void AddStatic(std::uint8_t byGroup, std::uint8_t byVar, Reply& reply);
+    std::uint8_t Iin1() const;
+
+    SimOptions m_Options;
+    Output m_Output;
+    Log m_Log;
+    CFrameAssembler m_Assembler;
+    CSimDatabase m_Db;
+    std::mt19937 m_Random;
+
+    bool m_bSilent = false;
+    bool m_bLinkReset = false;
+    int m_nExpectedFcb = 1;
+    Clock::time_point m_tBusyUntil{};
+    int m_nFramesSent = 0;
+    std::vector<std::uint8_t> m_Fragment;  // transport reassembly
+    int m_nNextSegmentSeq = -1;
+    std::uint8_t m_byTpSeq = 0;
+    int m_nRequests = 0;
+    bool m_bRestart = true;
+    bool m_bNeedTime = true;
+    bool m_bUseCto = false;  // alternate event responses carry a CTO and relative times
+    std::uint32_t m_dwTimeBase;        // RTU time at m_tTimeBase
+    Clock::time_point m_tTimeBase;
+    Clock::time_point m_tLastChange;
+    struct Selection {
+        int nPoint;
+        std::uint8_t byCode;
+        Clock::time_point tWhen;
+    };
+    std::optional<Selection> m_Selection;
+};

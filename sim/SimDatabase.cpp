@@ -1,0 +1,80 @@
+#include "sim/SimDatabase.h"
+
+#include <algorithm>
+
+CSimDatabase::CSimDatabase(int nYx, int nYc, int nYm, unsigned nSeed)
+    : m_Yx(static_cast<std::size_t>(std::max(nYx, 1))), m_Yc(static_cast<std::size_t>(std::max(nYc, 1))),
+      m_Ym(static_cast<std::size_t>(std::max(nYm, 1))), m_Frozen(m_Ym.size()), m_Random(nSeed)
+{
+    // A recognisable start: every third input on, analogs rising with their index.
+    for (std::size_t i = 0; i < m_Yx.size(); ++i)
+        m_Yx[i] = i % 3 == 0 ? 1 : 0;
+    for (std::size_t i = 0; i < m_Yc.size(); ++i)
+        m_Yc[i] = static_cast<std::int16_t>(static_cast<int>(i * 100 % 30000) - 5000);
+    for (std::size_t i = 0; i < m_Ym.size(); ++i)
+        m_Ym[i] = static_cast<std::uint32_t>(i * 1000);
+}
+
+void CSimDatabase::Evolve(std::uint32_t dwNow)
+{
+    std::uniform_int_distribution<int> yx(0, YxCount() - 1);
+    const int nPoint = yx(m_Random);
+    SetBinary(nPoint, m_Yx[static_cast<std::size_t>(nPoint)] ^ 1, dwNow);
+
+    std::uniform_int_distribution<int> yc(0, YcCount() - 1);
+    std::uniform_int_distribution<int> drift(-300, 300);
+    for (int n = 0; n < 2; ++n) {
+        const auto i = static_cast<std::size_t>(yc(m_Random));
+        const int nValue = std::clamp(m_Yc[i] + drift(m_Random), -32768, 32767);
+        if (std::abs(nValue - m_Yc[i]) >= 100)  // the deadband
+            AddEvent(SimEvent::ANALOG, static_cast<int>(i), nValue, dwNow);
+        m_Yc[i] = static_cast<std::int16_t>(nValue);
+    }
+    for (std::size_t i = 0; i < m_Ym.size(); ++i)
+        m_Ym[i] += static_cast<std::uint32_t>(i % 7 + 1);
+}
+
+void CSimDatabase::SetBinary(int nPoint, int nState, std::uint32_t dwNow)
+{
+    if (nPoint < 0 || nPoint >= YxCount() || m_Yx[static_cast<std::size_t>(nPoint)] == nState)
+        return;
+    m_Yx[static_cast<std::size_t>(nPoint)] = nState;
+    AddEvent(SimEvent::BINARY, nPoint, nState, dwNow);
+}
+
+void CSimDatabase::Freeze(bool bClear)
+{
+    m_Frozen = m_Ym;
+    if (bClear)
+        std::fill(m_Ym.begin(), m_Ym.end(), 0u);
+}
+
+void CSimDatabase::AddEvent(SimEvent::Kind kind, int nPoint, int nValue, std::uint32_t dwNow)
+{
+    // Binary inputs: even points class 1, odd points class 3; analog changes class 2.
+    const int nClass = kind == SimEvent::ANALOG ? 2 : nPoint % 2 == 0 ? 1 : 3;
+    SimEvent event{kind, nClass, nPoint, nValue, dwNow};
+    m_History.push_back(event);
+    if (m_Events.size() >= kMaxEvents)
+        m_Events.pop_front();
+    m_Events.push_back(event);
+}
+
+std::vector<SimEvent*> CSimDatabase::PendingEvents(unsigned uClasses, SimEvent::Kind kind)
+{
+    std::vector<SimEvent*> events;
+    for (SimEvent& e : m_Events)
+        if (e.kind == kind && (uClasses >> e.nClass & 1u) != 0)
+            events.push_back(&e);
+    return events;
+}
+
+bool CSimDatabase::HasEvents(int nClass) const
+{
+    return std::any_of(m_Events.begin(), m_Events.end(), [nClass](const SimEvent& e) { return e.nClass == nClass; });
+}
+
+void CSimDatabase::Confirm(int nSeq)
+{
+    std::erase_if(m_Events, [nSeq](const SimEvent& e) { return e.nSentInSeq == nSeq; });
+}

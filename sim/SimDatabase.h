@@ -1,0 +1,57 @@
+#pragma once
+// The simulated RTU's points and its event buffer. Values live: binary inputs toggle,
+// analogs drift and counters count; every change of a binary or analog input becomes an
+// event that stays buffered until the master confirms the response that carried it.
+#include <cstdint>
+#include <deque>
+#include <random>
+#include <vector>
+
+struct SimEvent {
+    enum Kind { BINARY, ANALOG } kind;
+    int nClass;           // 1..3
+    int nPoint;
+    int nValue;           // binary: 0/1; analog: the new value
+    std::uint32_t dwTime; // RTU time in ms (the master's convention: from the 1st of the month)
+    int nSentInSeq = -1;  // application sequence of the response that carried it, -1 unsent
+};
+
+class CSimDatabase {
+public:
+    CSimDatabase(int nYx, int nYc, int nYm, unsigned nSeed = 1815);
+
+    int YxCount() const { return static_cast<int>(m_Yx.size()); }
+    int YcCount() const { return static_cast<int>(m_Yc.size()); }
+    int YmCount() const { return static_cast<int>(m_Ym.size()); }
+    int Yx(int i) const { return m_Yx[static_cast<std::size_t>(i)]; }
+    std::int16_t Yc(int i) const { return m_Yc[static_cast<std::size_t>(i)]; }
+    std::uint32_t Ym(int i) const { return m_Ym[static_cast<std::size_t>(i)]; }
+    std::uint32_t Frozen(int i) const { return m_Frozen[static_cast<std::size_t>(i)]; }
+
+    // One step of the living RTU: toggles a binary input, moves some analogs, counts.
+    void Evolve(std::uint32_t dwNow);
+    // A binary input set from outside (an operate); an event when it changes.
+    void SetBinary(int nPoint, int nState, std::uint32_t dwNow);
+    void Freeze(bool bClear);
+
+    // Events of the given classes (bit c set for class c) not yet confirmed.
+    std::vector<SimEvent*> PendingEvents(unsigned uClasses, SimEvent::Kind kind);
+    bool HasEvents(int nClass) const;
+    // The master confirmed the response with this sequence: its events are gone.
+    void Confirm(int nSeq);
+    std::size_t EventCount() const { return m_Events.size(); }
+    // Every event ever raised, in order (for tests and logs).
+    const std::vector<SimEvent>& History() const { return m_History; }
+
+private:
+    void AddEvent(SimEvent::Kind kind, int nPoint, int nValue, std::uint32_t dwNow);
+
+    std::vector<int> m_Yx;
+    std::vector<std::int16_t> m_Yc;
+    std::vector<std::uint32_t> m_Ym;
+    std::vector<std::uint32_t> m_Frozen;
+    std::deque<SimEvent> m_Events;
+    std::vector<SimEvent> m_History;
+    std::mt19937 m_Random;
+    static constexpr std::size_t kMaxEvents = 256;  // the oldest go when the buffer is full
+};

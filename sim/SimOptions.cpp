@@ -1,0 +1,103 @@
+#include "sim/SimOptions.h"
+
+#include <charconv>
+
+namespace {
+
+bool ToInt(const std::string& text, int nMin, int nMax, int& nValue)
+{
+    int n = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
+    if (ec != std::errc() || end != text.data() + text.size() || n < nMin || n > nMax)
+        return false;
+    nValue = n;
+    return true;
+}
+
+struct IntOption {
+    const char* pszName;
+    int SimOptions::*pValue;
+    int nMin, nMax;
+};
+
+const IntOption kIntOptions[] = {
+    {"--baud", &SimOptions::nBaudRate, 300, 115200},   {"--address", &SimOptions::nAddress, 0, 65535},
+    {"--master", &SimOptions::nMaster, 0, 65535},       {"--yx", &SimOptions::nYx, 1, 1024},
+    {"--yc", &SimOptions::nYc, 1, 1024},                {"--ym", &SimOptions::nYm, 1, 1024},
+    {"--change-ms", &SimOptions::nChangeMs, 0, 3600000}, {"--silent-after", &SimOptions::nSilentAfter, 0, 1 << 30},
+    {"--corrupt-every", &SimOptions::nCorruptEvery, 1, 1 << 30}, {"--drop-octets", &SimOptions::nDropPercent, 0, 100},
+    {"--busy-ms", &SimOptions::nBusyMs, 0, 3600000},
+};
+
+struct FlagOption {
+    const char* pszName;
+    bool SimOptions::*pFlag;
+};
+
+const FlagOption kFlagOptions[] = {
+    {"--compact-qualifiers", &SimOptions::bCompact}, {"--reset-first", &SimOptions::bResetFirst},
+    {"--crob-fail", &SimOptions::bCrobFail},         {"--pace", &SimOptions::bPace},
+};
+
+}  // namespace
+
+SimCommandLine ParseSimCommandLine(const std::vector<std::string>& args)
+{
+    SimCommandLine cl;
+    for (std::size_t i = 0; i < args.size() && cl.Error.empty(); ++i) {
+        const std::string& arg = args[i];
+        bool bKnown = false;
+        if (arg == "--help" || arg == "-h") {
+            cl.bHelp = true;
+            continue;
+        }
+        if (arg == "--busy") {  // a few seconds of DFC after every link reset
+            cl.Options.nBusyMs = 6000;
+            continue;
+        }
+        for (const FlagOption& f : kFlagOptions)
+            if (arg == f.pszName) {
+                cl.Options.*f.pFlag = true;
+                bKnown = true;
+            }
+        for (const IntOption& o : kIntOptions)
+            if (arg == o.pszName) {
+                bKnown = true;
+                if (i + 1 >= args.size() || !ToInt(args[i + 1], o.nMin, o.nMax, cl.Options.*o.pValue))
+                    cl.Error = std::string("option ") + o.pszName + " needs a number from " + std::to_string(o.nMin) +
+                               " to " + std::to_string(o.nMax);
+                ++i;
+            }
+        if (bKnown)
+            continue;
+        if (!arg.empty() && arg[0] != '-' && cl.Device.empty())
+            cl.Device = arg;
+        else
+            cl.Error = "unknown argument " + arg + " (try --help)";
+    }
+    if (cl.Error.empty() && !cl.bHelp && cl.Device.empty())
+        cl.Error = "no DEVICE given (try --help)";
+    return cl;
+}
+
+const char* SimUsage()
+{
+    return "Usage: quelt-rtusim DEVICE [options]\n"
+           "A simulated DNP3 outstation (RTU) on a serial device or pty, for rehearsing a master.\n"
+           "\n"
+           "  --baud N             line speed (default 9600)\n"
+           "  --address N          link address of the RTU (default 54)\n"
+           "  --master N           link address of the master (default 3246)\n"
+           "  --yx N --yc N --ym N binary inputs, analog inputs, counters (128, 128, 64)\n"
+           "  --compact-qualifiers 8-bit ranges and indexes (0x00, 0x17) where they fit\n"
+           "  --reset-first        send reset link states at start\n"
+           "  --change-ms N        values change every N ms (default 2000, 0 never)\n"
+           "  --pace               send no faster than the line speed allows\n"
+           "Faults:\n"
+           "  --silent-after N     stop answering after N requests\n"
+           "  --corrupt-every N    flip a CRC octet of every N-th frame sent\n"
+           "  --busy               data flow control (DFC) for 6 s after every link reset\n"
+           "  --busy-ms N          the same for N ms\n"
+           "  --crob-fail          every select and operate fails\n"
+           "  --drop-octets P      lose each octet sent with probability P percent\n";
+}

@@ -1,0 +1,35 @@
+#pragma once
+// How the simulated RTU behaves: its addresses and points, the qualifier style, and the
+// faults it can be told to show.
+#include <string>
+#include <vector>
+
+struct SimOptions {
+    int nAddress = 54;
+    int nMaster = 3246;
+    int nBaudRate = 9600;
+    int nYx = 128;
+    int nYc = 128;
+    int nYm = 64;
+    bool bCompact = false;     // 8-bit ranges and indexes (0x00, 0x17) where they fit
+    bool bResetFirst = false;  // send its own reset link states when it starts
+    int nChangeMs = 2000;      // how often values change; 0: never
+    unsigned uSeed = 1815;
+    bool bPace = false;        // send no faster than the line speed allows
+    // Faults.
+    int nSilentAfter = -1;  // stop answering after this many requests
+    int nCorruptEvery = 0;  // flip a CRC octet of every n-th frame sent
+    int nBusyMs = 0;        // DFC in ACKs and link status this long after each link reset
+    bool bCrobFail = false; // every select and operate fails (status 4)
+    int nDropPercent = 0;   // each octet sent is lost with this probability
+};
+
+struct SimCommandLine {
+    std::string Device;
+    SimOptions Options;
+    bool bHelp = false;
+    std::string Error;  // one line
+};
+
+SimCommandLine ParseSimCommandLine(const std::vector<std::string>& args);
+const char* SimUsage();

@@ -1,0 +1,118 @@
+#include "sim/SimRunner.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <chrono>
+
+#include "channel/SerialPort.h"
+
+namespace {
+
+class CFdLine : public ISimLine {
+public:
+    explicit CFdLine(int fd) : m_fd(fd) { fcntl(m_fd, F_SETFL, fcntl(m_fd, F_GETFL) | O_NONBLOCK); }
+    int Read(std::uint8_t* pBuffer, int nMax) override
+    {
+        const ssize_t n = ::read(m_fd, pBuffer, static_cast<std::size_t>(nMax));
+        return n > 0 ? static_cast<int>(n) : 0;  // nothing yet, or no one at the other end
+    }
+    void Write(const std::uint8_t* pData, int nCount) override
+    {
+        for (int nDone = 0; nDone < nCount;) {
+            const ssize_t n = ::write(m_fd, pData + nDone, static_cast<std::size_t>(nCount - nDone));
+            if (n > 0) {
+                nDone += static_cast<int>(n);
+                continue;
+            }
+            pollfd pfd{m_fd, POLLOUT, 0};
+            if (::poll(&pfd, 1, 1000) <= 0)
+                return;  // nobody reads the line: drop the rest rather than hang
+        }
+    }
+
+private:
+    int m_fd;
+};
+
+class CSerialLine : public ISimLine {
+public:
+    CSerialLine(std::unique_ptr<CSerialPort> pPort, int nBaudRate) : m_pPort(std::move(pPort)), m_nBaudRate(nBaudRate) {}
+    int Read(std::uint8_t* pBuffer, int nMax) override { return m_pPort->Read(pBuffer, nMax); }
+    void Write(const std::uint8_t* pData, int nCount) override
+    {
+        int nWritten = 0;
+        // Twice the time the octets take on the line, and a little more.
+        m_pPort->Write(pData, nCount, nCount * 20000 / m_nBaudRate + 100, nWritten);
+    }
+
+private:
+    std::unique_ptr<CSerialPort> m_pPort;
+    int m_nBaudRate;
+};
+
+}  // namespace
+
+std::unique_ptr<ISimLine> MakeFdLine(int fd) { return std::make_unique<CFdLine>(fd); }
+
+std::unique_ptr<ISimLine> MakeSerialLine(const std::string& device, int nBaudRate)
+{
+    auto pPort = std::make_unique<CSerialPort>();
+    if (!pPort->Open(device) || !pPort->Apply({nBaudRate, 8, 0, 0}))
+        return nullptr;
+    return std::make_unique<CSerialLine>(std::move(pPort), nBaudRate);
+}
+
+CSimRunner::CSimRunner(const SimOptions& options, std::unique_ptr<ISimLine> line, COutstation::Log log)
+    : m_Options(options), m_pLine(std::move(line)),
+      m_Outstation(
+          options, [this](const std::vector<std::uint8_t>& octets) { m_Pending.insert(m_Pending.end(), octets.begin(), octets.end()); },
+          std::move(log))
+{
+}
+
+void CSimRunner::Start()
+{
+    Stop();
+    m_bStop = false;
+    m_Thread = std::thread([this] { Run(m_bStop); });
+}
+
+void CSimRunner::Stop()
+{
+    m_bStop = true;
+    if (m_Thread.joinable())
+        m_Thread.join();
+}
+
+void CSimRunner::Run(const std::atomic<bool>& bStop)
+{
+    With([](COutstation& rtu) {
+        rtu.Start();
+        return 0;
+    });
+    while (!bStop)
+        Step();
+}
+
+void CSimRunner::Step()
+{
+    std::uint8_t buffer[1024];
+    const int n = m_pLine->Read(buffer, sizeof buffer);
+    std::vector<std::uint8_t> out;
+    {
+        std::lock_guard lock(m_mx);
+        if (n > 0)
+            m_Outstation.Receive(buffer, n);
+        m_Outstation.Tick();
+        out.swap(m_Pending);
+    }
+    if (!out.empty()) {
+        m_pLine->Write(out.data(), static_cast<int>(out.size()));
+        if (m_Options.bPace)  // ten bits an octet on the line
+            std::this_thread::sleep_for(std::chrono::microseconds(out.size() * 10'000'000 / m_Options.nBaudRate));
+    }
+    if (n == 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+}

@@ -1,0 +1,56 @@
+#pragma once
+// Runs a simulated RTU on a line: the far end of a pty (demo, tests) or a serial device
+// (quelt-rtusim), in a thread of its own or on the calling thread.
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "sim/Outstation.h"
+
+class ISimLine {
+public:
+    virtual ~ISimLine() = default;
+    virtual int Read(std::uint8_t* pBuffer, int nMax) = 0;  // never blocks
+    virtual void Write(const std::uint8_t* pData, int nCount) = 0;
+};
+
+// A descriptor the runner does not own, such as the master side of a pty.
+std::unique_ptr<ISimLine> MakeFdLine(int fd);
+// A serial device opened with the given speed, 8 data bits, no parity; nullptr and errno
+// when it cannot be opened.
+std::unique_ptr<ISimLine> MakeSerialLine(const std::string& device, int nBaudRate);
+
+class CSimRunner {
+public:
+    CSimRunner(const SimOptions& options, std::unique_ptr<ISimLine> line, COutstation::Log log = {});
+    ~CSimRunner() { Stop(); }
+    CSimRunner(const CSimRunner&) = delete;
+    CSimRunner& operator=(const CSimRunner&) = delete;
+
+    void Start();  // in a thread
+    void Stop();
+    // On the calling thread until bStop is set.
+    void Run(const std::atomic<bool>& bStop);
+
+    // Access to the RTU from another thread while it runs.
+    template <class F>
+    auto With(F f)
+    {
+        std::lock_guard lock(m_mx);
+        return f(m_Outstation);
+    }
+
+private:
+    void Step();
+
+    SimOptions m_Options;
+    std::unique_ptr<ISimLine> m_pLine;
+    std::mutex m_mx;
+    std::vector<std::uint8_t> m_Pending;  // octets the RTU sent, not yet written
+    COutstation m_Outstation;
+    std::atomic<bool> m_bStop{false};
+    std::thread m_Thread;
+};

@@ -1,0 +1,49 @@
+// quelt-rtusim: a simulated DNP3 outstation on a serial device or pty.
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+#include "sim/SimRunner.h"
+
+namespace {
+
+std::atomic<bool> g_bStop{false};
+
+void OnSignal(int) { g_bStop = true; }
+
+void PrintLine(const std::string& line)
+{
+    const std::time_t now = std::time(nullptr);
+    char stamp[16];
+    std::strftime(stamp, sizeof stamp, "%H:%M:%S", std::localtime(&now));
+    std::printf("%s %s\n", stamp, line.c_str());
+    std::fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    const SimCommandLine cl = ParseSimCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    if (cl.bHelp) {
+        std::fputs(SimUsage(), stdout);
+        return 0;
+    }
+    if (!cl.Error.empty()) {
+        std::fprintf(stderr, "quelt-rtusim: %s\n", cl.Error.c_str());
+        return 2;
+    }
+    std::unique_ptr<ISimLine> line = MakeSerialLine(cl.Device, cl.Options.nBaudRate);
+    if (!line) {
+        std::fprintf(stderr, "quelt-rtusim: cannot open %s: %s\n", cl.Device.c_str(), std::strerror(errno));
+        return 1;
+    }
+    std::signal(SIGINT, OnSignal);
+    std::signal(SIGTERM, OnSignal);
+    PrintLine("RTU " + std::to_string(cl.Options.nAddress) + " on " + cl.Device + " at " +
+              std::to_string(cl.Options.nBaudRate) + " bit/s, master " + std::to_string(cl.Options.nMaster));
+    CSimRunner runner(cl.Options, std::move(line), PrintLine);
+    runner.Run(g_bStop);
+    return 0;
+}

@@ -1,0 +1,93 @@
+#include "e2e/EndToEnd.h"
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+#include "channel/PortMap.h"
+#include "core/ChannelTable.h"
+#include "core/Config.h"
+#include "core/Locks.h"
+#include "core/ResponseList.h"
+#include "core/TrafficLines.h"
+
+void EndToEndTest::SetUp()
+{
+    SharedStateTest::SetUp();
+    ClearResponses();
+    g_AlarmLog.Clear();
+    g_AlarmLog.Attach(this, [] {});  // drained by RunUntil, on this thread
+    MapPortDevice(COM2, m_RtuLine.Device());
+    MapPortDevice(COM1, m_OtherLine.Device());
+}
+
+void EndToEndTest::TearDown()
+{
+    DestroyChannels();
+    if (m_pRtu)
+        m_pRtu->Stop();
+    g_AlarmLog.Detach();
+    g_AlarmLog.Clear();
+    ClearResponses();
+    SharedStateTest::TearDown();
+}
+
+void EndToEndTest::Start(const SimOptions& options)
+{
+    m_pRtu = std::make_unique<CSimRunner>(options, MakeFdLine(m_RtuLine.MasterFd()), [this](const std::string& line) {
+        std::lock_guard lock(m_mxLog);
+        m_RtuLog.push_back(line);
+    });
+    m_pRtu->Start();
+    CreateChannels();
+}
+
+bool EndToEndTest::RunUntil(const std::function<bool()>& condition, int nSeconds)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(nSeconds);
+    for (;;) {
+        m_Handler.ProcessResponses();
+        g_AlarmLog.Drain();
+        {
+            std::lock_guard lock(g_csDisplay);
+            m_RecvText += g_RecvLines.TakeAll();
+            g_SendLines.Clear();
+        }
+        if (condition())
+            return true;
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+}
+
+void EndToEndTest::RunFor(int nMilliseconds)
+{
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(nMilliseconds);
+    RunUntil([until] { return std::chrono::steady_clock::now() >= until; }, nMilliseconds / 1000 + 2);
+}
+
+std::vector<std::string> EndToEndTest::RtuLog()
+{
+    std::lock_guard lock(m_mxLog);
+    return m_RtuLog;
+}
+
+int EndToEndTest::CountRtuLog(const std::string& text)
+{
+    const std::vector<std::string> log = RtuLog();
+    return static_cast<int>(std::count_if(log.begin(), log.end(), [&](const std::string& line) {
+        return line.find(text) != std::string::npos;
+    }));
+}
+
+int EndToEndTest::CountAlarms(const std::string& text) const
+{
+    return static_cast<int>(std::count(m_Alarms.begin(), m_Alarms.end(), text));
+}
+
+int EndToEndTest::AddLine(const std::string& text)
+{
+    m_Alarms.push_back(text);
+    return static_cast<int>(m_Alarms.size()) - 1;
+}

@@ -1,0 +1,50 @@
+#pragma once
+// The master as it runs for real (poll thread, ptys) against the simulated RTU, with the
+// GUI's work (response processing, the alarm list) done on the test thread.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "monitor/AlarmLog.h"
+#include "response/QueltHandler.h"
+#include "sim/SimRunner.h"
+#include "support/Pty.h"
+#include "support/StateReset.h"
+
+class EndToEndTest : public SharedStateTest, public IAlarmList {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Starts the RTU and then the master's channels and poll thread.
+    void Start(const SimOptions& options);
+    // Does the GUI's work every 50 ms until the condition holds; false after the time-out.
+    bool RunUntil(const std::function<bool()>& condition, int nSeconds);
+    // Lets the run go on for a while.
+    void RunFor(int nMilliseconds);
+
+    // What the RTU logged, and how many of its lines contain the text.
+    std::vector<std::string> RtuLog();
+    int CountRtuLog(const std::string& text);
+    int CountAlarms(const std::string& text) const;
+
+    // The alarm list box.
+    int AddLine(const std::string& text) override;
+    void SelectLine(int) override {}
+    void DeleteLine(int) override {}
+
+    std::unique_ptr<CSimRunner> m_pRtu;
+    CQueltHandler m_Handler;
+    std::vector<std::string> m_Alarms;  // every line, none deleted
+    std::string m_RecvText;             // the receive traffic so far
+
+private:
+    PtyPair m_RtuLine;
+    PtyPair m_OtherLine;
+    std::mutex m_mxLog;
+    std::vector<std::string> m_RtuLog;
+};

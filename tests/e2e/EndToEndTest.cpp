@@ -1,0 +1,179 @@
+#include <gtest/gtest.h>
+
+#include "commands/CommandQueue.h"
+#include "commands/CommandTable.h"
+#include "core/Config.h"
+#include "e2e/EndToEnd.h"
+
+namespace {
+
+const std::string kLinkFailure = "链路层通讯失败 ！";
+const std::string kAppFailure = "应用层通信失败 !";
+
+SimOptions QuietRtu(bool bCompact = false)
+{
+    SimOptions options;
+    options.nChangeMs = 0;  // values stay put, so the image can be compared
+    options.bCompact = bCompact;
+    return options;
+}
+
+}  // namespace
+
+class AutomaticByClass : public EndToEndTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(AutomaticByClass, StartupSequenceCompletesAndTheImageEqualsTheRtu)
+{
+    g_nAskMode = ASK_AUTO;
+    Start(QuietRtu(GetParam()));
+    // The start-up sequence (11 requests) and a first batch (6 class polls).
+    ASSERT_TRUE(RunUntil([this] { return CountRtuLog("read 60.4") >= 1; }, 30)) << RtuLog().size();
+    RunFor(300);
+    EXPECT_EQ(CountRtuLog("read 80.1"), 1);
+    EXPECT_EQ(CountRtuLog("unsolicited responses disabled"), 3);
+    EXPECT_EQ(CountRtuLog("device restart indication cleared"), 1);
+    EXPECT_EQ(CountRtuLog("delay measurement"), 1);
+    EXPECT_EQ(CountRtuLog("clock set"), 1);
+    EXPECT_EQ(CountRtuLog("counters frozen"), 1);
+    EXPECT_EQ(CountRtuLog("read 60.2"), 3);
+    EXPECT_EQ(CountRtuLog("read 60.3"), 2);
+
+    m_pRtu->With([](COutstation& rtu) {
+        CSimDatabase& db = rtu.Database();
+        for (int i = 0; i < db.YxCount(); ++i)
+            EXPECT_EQ(g_RtuPoints[0].pYX[i].byState, db.Yx(i)) << "YX " << i;
+        for (int i = 0; i < db.YcCount(); ++i)
+            EXPECT_EQ(g_RtuPoints[0].pYC[i].nValue, db.Yc(i)) << "YC " << i;
+        for (int i = 0; i < db.YmCount(); ++i)
+            EXPECT_EQ(g_RtuPoints[0].pYM[i].dwValue, db.Frozen(i)) << "YM " << i;
+        return 0;
+    });
+    EXPECT_EQ(m_Alarms, std::vector<std::string>{});
+}
+
+INSTANTIATE_TEST_SUITE_P(QualifierStyles, AutomaticByClass, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "Compact" : "Wide"; });
+
+TEST_F(EndToEndTest, AutomaticByObjectPollsEventsBinaryChangesAndAnalogChanges)
+{
+    g_nAskMode = ASK_AUTO;
+    g_nCallMode = CALL_BY_OBJECT;
+    Start(QuietRtu());
+    ASSERT_TRUE(RunUntil([this] { return CountRtuLog("read 32.2") >= 1; }, 30));
+    const std::vector<std::string> log = RtuLog();
+    const auto at = std::find_if(log.begin(), log.end(), [](const std::string& l) { return l.find("read 1.1") != std::string::npos; });
+    ASSERT_NE(at, log.end());
+    std::vector<std::string> batch;
+    for (const std::string& line : log)
+        for (const char* name : {"read 60.2", "read 2.1", "read 32.2"})
+            if (line.find(name) != std::string::npos)
+                batch.push_back(name);
+    EXPECT_EQ(batch, (std::vector<std::string>{"read 60.2", "read 2.1", "read 32.2"}));
+}
+
+TEST_F(EndToEndTest, EveryEventIsReportedOnceWithItsTime)
+{
+    g_nAskMode = ASK_AUTO;
+    SimOptions options;
+    options.nChangeMs = 250;
+    Start(options);
+    ASSERT_TRUE(RunUntil([this] { return CountRtuLog("counters frozen") >= 1; }, 30));
+    RunFor(8000);
+    m_pRtu->With([](COutstation& rtu) {
+        rtu.SetChangePeriod(0);
+        return 0;
+    });
+    // Every event buffered so far gets delivered and confirmed.
+    ASSERT_TRUE(RunUntil([this] { return m_pRtu->With([](COutstation& rtu) { return rtu.Database().EventCount() == 0; }); },
+                         30));
+    RunFor(500);
+
+    std::vector<std::string> expected;
+    m_pRtu->With([&expected](COutstation& rtu) {
+        for (const SimEvent& e : rtu.Database().History())
+            if (e.kind == SimEvent::BINARY)
+                expected.push_back(SoeLine(e.dwTime, e.nPoint, e.nValue));
+        return 0;
+    });
+    ASSERT_GE(expected.size(), 10u);
+    std::vector<std::string> lines;
+    for (const std::string& alarm : m_Alarms)
+        if (alarm.find("站号=54") != std::string::npos)
+            lines.push_back(alarm);
+    std::sort(expected.begin(), expected.end());
+    std::sort(lines.begin(), lines.end());
+    EXPECT_EQ(lines, expected);  // each once, with the RTU's time of day
+    EXPECT_GE(CountRtuLog("events released"), 1);
+}
+
+class ControlTest : public EndToEndTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(ControlTest, SelectAndExecute)
+{
+    const bool bFail = GetParam();
+    SimOptions options = QuietRtu();
+    options.bCrobFail = bFail;
+    ManualChoice choice;
+    choice.nPoint = 5;
+    choice.nCloseTrip = 0;
+    choice.lRelayMs = 1000;
+    QueueManualCommand(*FindMenuCommand(32817), choice);
+    Start(options);
+    const std::vector<std::string> expected =
+        bFail ? std::vector<std::string>{"遥控选点失败 !", "遥控执行失败 !"}
+              : std::vector<std::string>{"遥控选点成功 !", "遥控执行成功 !"};
+    ASSERT_TRUE(RunUntil([this] { return m_Alarms.size() >= 2; }, 30));
+    EXPECT_EQ(m_Alarms, expected);
+    const int nState = m_pRtu->With([](COutstation& rtu) { return rtu.Database().Yx(5); });
+    EXPECT_EQ(nState, bFail ? 0 : 1);  // point 5 starts off; a closed relay turns it on
+}
+
+INSTANTIATE_TEST_SUITE_P(Outcomes, ControlTest, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "CrobFail" : "Success"; });
+
+TEST_F(EndToEndTest, ManualRunCountTwoSendsExactlyTwoRuns)
+{
+    ManualChoice choice;
+    choice.nRunTimes = 2;
+    QueueManualCommand(*FindMenuCommand(32796), choice);  // analog inputs
+    Start(QuietRtu());
+    ASSERT_TRUE(RunUntil([this] { return CountRtuLog("read 30.2") >= 2; }, 30));
+    RunFor(7000);  // two more scan periods: nothing more comes
+    EXPECT_EQ(CountRtuLog("read 30.2"), 2);
+    EXPECT_EQ(g_nRunCount, 0);
+}
+
+TEST_F(EndToEndTest, SilenceFailsTheLinkThriceThenTheApplicationOnceAndTheMasterRecovers)
+{
+    g_nAskMode = ASK_AUTO;
+    Start(QuietRtu());
+    ASSERT_TRUE(RunUntil([this] { return CountRtuLog("counters frozen") >= 1; }, 30));
+    m_pRtu->With([](COutstation& rtu) {
+        rtu.SetSilent(true);
+        return 0;
+    });
+    ASSERT_TRUE(RunUntil([this] { return CountAlarms(kAppFailure) >= 1; }, 40));
+    RunFor(500);
+    EXPECT_EQ(m_Alarms, (std::vector<std::string>{kLinkFailure, kLinkFailure, kLinkFailure, kAppFailure}));
+
+    const int nIinReads = CountRtuLog("read 80.1");
+    m_pRtu->With([](COutstation& rtu) {
+        rtu.SetSilent(false);
+        return 0;
+    });
+    // The link is reset again and the start-up sequence runs once more.
+    ASSERT_TRUE(RunUntil([&] { return CountRtuLog("read 80.1") > nIinReads && CountRtuLog("counters frozen") >= 2; }, 30));
+    EXPECT_EQ(CountAlarms(kAppFailure), 1);
+}
+
+TEST_F(EndToEndTest, CorruptedCrcIsReportedAndTheExchangeRecovers)
+{
+    g_nAskMode = ASK_AUTO;
+    SimOptions options = QuietRtu();
+    options.nCorruptEvery = 7;
+    Start(options);
+    ASSERT_TRUE(RunUntil([this] { return m_RecvText.find("Receiving Error !") != std::string::npos; }, 30));
+    const int nHandled = m_pRtu->With([](COutstation& rtu) { return rtu.RequestsHandled(); });
+    ASSERT_TRUE(RunUntil([&] { return m_pRtu->With([](COutstation& rtu) { return rtu.RequestsHandled(); }) >= nHandled + 5; },
+                         30));
+}
