@@ -36,7 +36,7 @@ install_missing
 case "${1:-}" in
     "")
         build build
-        exec ./build/quelt
+        exec ./build/quelt --demo
         ;;
     test)
         build build

@@ -1,11 +1,12 @@
 #pragma once
-// The command line names only the devices behind COM1 and COM2; configuration words are
-// never read from it.
+// The command line names only the devices behind COM1 and COM2, or asks for the demo;
+// configuration words are never read from it.
 #include <string>
 #include <vector>
 
 struct CommandLine {
     bool bHelp = false;
+    bool bDemo = false;      // both ports on ptys, a simulated RTU behind COM2
     std::string Devices[2];  // empty: the default device of that port
     std::string Error;       // one line; set when the arguments are unusable
 };

@@ -30,9 +30,9 @@ void CResultMessage::Refresh()
     const QString text = FromWindowsText(BuildResultText(g_nRtuAddress, g_RtuPoints[0]));
     QScrollBar* pBar = m_ResultEdit->verticalScrollBar();
     const int nPosition = pBar->value();
-    m_ResultEdit->setUpdatesEnabled(false);
+    m_ResultEdit->viewport()->setUpdatesEnabled(false);  // no flicker of the text
     m_ResultEdit->setPlainText(text);
     (void)m_ResultEdit->document()->documentLayout()->documentSize();
     pBar->setValue(nPosition);  // an operator reading the middle stays there
-    m_ResultEdit->setUpdatesEnabled(true);
+    m_ResultEdit->viewport()->setUpdatesEnabled(true);
 }

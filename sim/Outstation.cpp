@@ -48,6 +48,7 @@ void COutstation::Tick()
 
 void COutstation::Receive(const std::uint8_t* pData, int nCount)
 {
+    m_llOctetsIn += nCount;
     for (const std::vector<std::uint8_t>& frame : m_Assembler.Push(pData, nCount))
         if (!m_bSilent)
             OnFrame(frame);
@@ -119,6 +120,7 @@ void COutstation::SendFrame(std::uint8_t byCtrl, const std::uint8_t* pData, int 
         std::uniform_int_distribution<int> percent(0, 99);
         std::erase_if(frame, [&](std::uint8_t) { return percent(m_Random) < m_Options.nDropPercent; });
     }
+    m_llOctetsOut += static_cast<long long>(frame.size());
     m_Output(frame);
 }
 

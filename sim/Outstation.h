@@ -34,6 +34,8 @@ public:
     CSimDatabase& Database() { return m_Db; }
     int RequestsHandled() const { return m_nRequests; }
     int CrcErrors() const { return m_Assembler.CrcErrors(); }
+    long long OctetsReceived() const { return m_llOctetsIn; }
+    long long OctetsSent() const { return m_llOctetsOut; }
     // Milliseconds of RTU time (from the 1st of the month, as the master sets it).
     std::uint32_t RtuTime() const;
 
@@ -83,6 +85,8 @@ private:
     int m_nExpectedFcb = 1;
     Clock::time_point m_tBusyUntil{};
     int m_nFramesSent = 0;
+    long long m_llOctetsIn = 0;
+    long long m_llOctetsOut = 0;
     std::vector<std::uint8_t> m_Fragment;  // transport reassembly
     int m_nNextSegmentSeq = -1;
     std::uint8_t m_byTpSeq = 0;

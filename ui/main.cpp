@@ -7,6 +7,7 @@
 #include "channel/PortMap.h"
 #include "core/CommandLine.h"
 #include "core/Quelt.h"
+#include "sim/DemoRtu.h"
 #include "ui/QtNotify.h"
 #include "ui/QtShell.h"
 
@@ -24,6 +25,11 @@ int main(int argc, char* argv[])
     for (int nPort = 0; nPort < 2; ++nPort)
         if (!cl.Devices[nPort].empty())
             MapPortDevice(nPort, cl.Devices[nPort]);
+    CDemoRtu demo;
+    if (cl.bDemo && !demo.Start(SimOptions{})) {
+        std::perror("quelt: cannot create the demo's pseudo-terminals");
+        return 1;
+    }
 
     int nQtArgc = 1;  // the options are ours, not Qt's
     QApplication app(nQtArgc, argv);
@@ -33,5 +39,7 @@ int main(int argc, char* argv[])
 
     CQtShell shell;
     theApp.InitInstance(shell);
-    return theApp.ExitInstance();
+    const int nResult = theApp.ExitInstance();
+    demo.Stop();  // after the master has let go of its ports
+    return nResult;
 }

@@ -38,6 +38,6 @@ TEST(ResultWindowTest, RefreshShowsTheImageHonoursPauseAndKeepsTheScrollPosition
     const int nMiddle = pBar->value();
     window.Refresh();
     EXPECT_EQ(pBar->value(), nMiddle);
-    EXPECT_TRUE(window.m_ResultEdit->updatesEnabled());
+    EXPECT_TRUE(window.m_ResultEdit->viewport()->updatesEnabled());
     g_RtuPoints[0].pYC[1].nValue = 0;
 }

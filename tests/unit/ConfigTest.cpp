@@ -42,6 +42,8 @@ TEST(CommandLineTest, OptionsAndErrors)
         {{"--com2", ""}, false, "", "", true},
         {{"--baud", "9600"}, false, "", "", true},
         {{"/dev/ttyS0"}, false, "", "", true},
+        {{"--demo"}, false, "", "", false},
+        {{"--demo", "--com2", "/dev/pts/4"}, false, "", "", true},
     };
     for (const auto& c : cases) {
         const CommandLine cl = ParseCommandLine(c.args);
@@ -55,4 +57,5 @@ TEST(CommandLineTest, OptionsAndErrors)
             EXPECT_EQ(cl.Error.find('\n'), std::string::npos) << "one line: " << cl.Error;
         }
     }
+    EXPECT_TRUE(ParseCommandLine({"--demo"}).bDemo);
 }

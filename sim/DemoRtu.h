@@ -1,0 +1,24 @@
+#pragma once
+// quelt --demo: two pty pairs stand in for the serial lines. COM2 (the engine's port at
+// start) leads to a simulated RTU served in this process, COM1 to a silent line.
+#include <memory>
+
+#include "sim/SimRunner.h"
+
+class CDemoRtu {
+public:
+    CDemoRtu() = default;
+    ~CDemoRtu();
+    CDemoRtu(const CDemoRtu&) = delete;
+    CDemoRtu& operator=(const CDemoRtu&) = delete;
+
+    // Creates the ptys, maps COM1 and COM2 to them and starts the RTU. False (errno set)
+    // when the ptys cannot be made.
+    bool Start(const SimOptions& options);
+    void Stop();
+
+private:
+    int m_fdRtu = -1;     // far end of COM2, served by the RTU
+    int m_fdSilent = -1;  // far end of COM1, nobody talks there
+    std::unique_ptr<CSimRunner> m_pRunner;
+};
