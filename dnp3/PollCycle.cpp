@@ -94,7 +94,7 @@ void CQueltProtocol::FailureStep()
     m_nLinkState = 0;
 }
 
-bool CQueltProtocol::WaitStep(std::time_t now, int nScanPeriod)
+void CQueltProtocol::WaitStep(std::time_t now, int nScanPeriod)
 {
     const int nResult = TakeFragment(m_AppBuf, m_nAppLen);
     if (nResult == 1) {
@@ -102,7 +102,7 @@ bool CQueltProtocol::WaitStep(std::time_t now, int nScanPeriod)
         const std::uint8_t byFunc = m_nAppLen >= 2 ? m_AppBuf[1] : 0xFF;
         if (byFunc == kAppConfirm) {
             m_byAppWait &= static_cast<std::uint8_t>(~WAIT_PROBE);
-            return true;
+            return;
         }
         if (byFunc == kAppResponse) {
             m_byAppWait &= static_cast<std::uint8_t>(~WAIT_RESPONSE);
@@ -116,20 +116,19 @@ bool CQueltProtocol::WaitStep(std::time_t now, int nScanPeriod)
                 element[1] = static_cast<std::uint8_t>(m_nAppLen >> 8);
                 PushResponse(std::move(element));
             }
-            return true;
+            return;
         }
         // Any other function (an unsolicited response, say): the wait goes on.
     } else if (nResult == 2) {
         m_bAppFailed = 1;
         m_byAppWait = 0;
-        return true;
+        return;
     }
     if (now - m_tRequest > 3 * nScanPeriod) {
         m_bAppFailed = 1;
         m_byAppWait = 0;
         m_tRequest = now;
     }
-    return true;
 }
 
 bool CQueltProtocol::PlanAutomatic(std::time_t now, int nScanPeriod)

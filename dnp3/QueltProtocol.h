@@ -167,10 +167,10 @@ private:
     // Returns the builder result; on 0 the caller applies its own effects.
     int SendFragment(std::uint8_t byCtrl, std::uint8_t byFunc, const std::uint8_t* pObjects, int nLength,
                      int nService, int nRtu, int nMaster, std::uint8_t byWait);
-    // The steps of ApplicationStep; each returns true when the step ends the cycle.
+    // The steps of ApplicationStep; those returning bool return true when the cycle ends there.
     bool ConfirmStep(int nMaster, int nRtu);
     void FailureStep();
-    bool WaitStep(std::time_t now, int nScanPeriod);
+    void WaitStep(std::time_t now, int nScanPeriod);
     bool PlanAutomatic(std::time_t now, int nScanPeriod);
     bool PlanManual(std::time_t now, int nScanPeriod);
     void SendNextRequest(int nMaster, int nRtu);
