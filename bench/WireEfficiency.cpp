@@ -4,8 +4,6 @@
 // allow, their ratio, and the CPU time the master used per minute.
 // Run: build/bench/quelt_wire_bench [batches] [scan period in seconds]
 #include <pthread.h>
-#include <pty.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -16,6 +14,7 @@
 #include <thread>
 
 #include "channel/PortMap.h"
+#include "channel/Pty.h"
 #include "core/ChannelTable.h"
 #include "core/Config.h"
 #include "core/Notify.h"
@@ -30,19 +29,6 @@ double CpuSeconds(clockid_t clock)
     timespec ts{};
     clock_gettime(clock, &ts);
     return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
-}
-
-bool OpenPty(int& fdMaster, std::string& device)
-{
-    int fdSlave = -1;
-    char name[128] = {};
-    termios raw{};
-    cfmakeraw(&raw);
-    if (openpty(&fdMaster, &fdSlave, name, &raw, nullptr) != 0)
-        return false;
-    ::close(fdSlave);
-    device = name;
-    return true;
 }
 
 }  // namespace
@@ -64,7 +50,7 @@ int main(int argc, char* argv[])
     int fdOther = -1;
     std::string rtuDevice;
     std::string otherDevice;
-    if (!OpenPty(fdRtu, rtuDevice) || !OpenPty(fdOther, otherDevice)) {
+    if (!OpenRawPty(fdRtu, rtuDevice) || !OpenRawPty(fdOther, otherDevice)) {
         std::perror("openpty");
         return 1;
     }

@@ -2,22 +2,17 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <pty.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <stdexcept>
 
+#include "channel/Pty.h"
+
 PtyPair::PtyPair()
 {
-    int fdSlave = -1;
-    char name[128] = {};
-    termios raw{};
-    cfmakeraw(&raw);
-    if (openpty(&m_fdMaster, &fdSlave, name, &raw, nullptr) != 0)
+    // The code under test opens the slave itself, by name.
+    if (!OpenRawPty(m_fdMaster, m_Device))
         throw std::runtime_error("openpty failed");
-    m_Device = name;
-    ::close(fdSlave);  // the code under test opens the slave itself
     fcntl(m_fdMaster, F_SETFL, fcntl(m_fdMaster, F_GETFL) | O_NONBLOCK);
 }
 
