@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "commands/CommandQueue.h"
 #include "core/Clock.h"
 #include "core/Config.h"
@@ -263,4 +265,33 @@ TEST_F(ResponseDecodeTest, UnansweredSelectTimesOutOnceAfterFifteenSeconds)
     m_Clock.AdvanceSeconds(15);
     CheckOperateTimeout();
     EXPECT_EQ(g_AlarmLog.Texts().back(), "遥控执行超时 !");
+}
+
+TEST_F(ResponseDecodeTest, RandomElementsNeverReadOutsideThemselves)
+{
+    // Elements made of plausible headers with random ranges and truncated data; each is
+    // allocated at its exact size, so the sanitizer build catches any read past it.
+    std::mt19937 random(1815);
+    const std::uint8_t groups[] = {1, 2, 12, 20, 21, 30, 32, 41, 51, 52, 80, 7};
+    const std::uint8_t qualifiers[] = {0x00, 0x01, 0x06, 0x07, 0x17, 0x28};
+    std::uniform_int_distribution<int> octet(0, 255);
+    for (int nRound = 0; nRound < 3000; ++nRound) {
+        std::vector<std::uint8_t> objects;
+        const int nObjects = 1 + octet(random) % 3;
+        for (int i = 0; i < nObjects; ++i) {
+            objects.push_back(groups[static_cast<std::size_t>(octet(random)) % std::size(groups)]);
+            objects.push_back(static_cast<std::uint8_t>(octet(random) % 4));
+            objects.push_back(qualifiers[static_cast<std::size_t>(octet(random)) % std::size(qualifiers)]);
+            const int nData = octet(random) % 40;
+            for (int k = 0; k < nData; ++k)
+                objects.push_back(static_cast<std::uint8_t>(octet(random)));
+        }
+        objects.resize(static_cast<std::size_t>(octet(random)) % (objects.size() + 1));
+        ResponseElement element(objects.size() + 4);
+        element[0] = static_cast<std::uint8_t>(element.size());
+        element[1] = static_cast<std::uint8_t>(element.size() >> 8);
+        std::copy(objects.begin(), objects.end(), element.begin() + 4);
+        m_Handler.ProcessElement(element.data(), static_cast<int>(element.size()));
+    }
+    SUCCEED();
 }
