@@ -3,6 +3,7 @@
 #include "commands/CommandQueue.h"
 #include "commands/CommandTable.h"
 #include "core/Config.h"
+#include "core/Locks.h"
 #include "e2e/EndToEnd.h"
 
 namespace {
@@ -140,6 +141,7 @@ TEST_F(EndToEndTest, ManualRunCountTwoSendsExactlyTwoRuns)
     ASSERT_TRUE(RunUntil([this] { return CountRtuLog("read 30.2") >= 2; }, 30));
     RunFor(7000);  // two more scan periods: nothing more comes
     EXPECT_EQ(CountRtuLog("read 30.2"), 2);
+    std::lock_guard lock(g_csChannel);  // the poll thread counts the runs under it
     EXPECT_EQ(g_nRunCount, 0);
 }
 
