@@ -186,11 +186,12 @@ void COutstation::AddStatic(std::uint8_t byGroup, std::uint8_t byVar, Reply& rep
     const HeaderStyle style{m_Options.bCompact};
     std::vector<std::uint8_t>& out = reply.objects;
     const std::size_t nRoom = kMaxFragment - 4 - out.size() - 7;
-    auto fit = [nRoom](int nPoints, std::size_t nEach) {
-        return std::min(nPoints, static_cast<int>(nRoom / nEach));
+    // As many points as fit in what is left of the fragment (packed inputs take 1/8 octet).
+    auto fit = [nRoom](int nPoints, std::size_t nEach, std::size_t nPerOctet = 1) {
+        return std::min(nPoints, static_cast<int>(nRoom * nPerOctet / nEach));
     };
     if (byGroup == 1 && (byVar == 1 || byVar == 2 || byVar == 0)) {
-        const int n = fit(m_Db.YxCount(), byVar == 1 ? 1 : 1);
+        const int n = byVar == 1 ? fit(m_Db.YxCount(), 1, 8) : fit(m_Db.YxCount(), 1);
         style.Range(out, 1, byVar == 1 ? 1 : 2, 0, n - 1);
         if (byVar == 1) {
             for (int i = 0; i < n; i += 8) {
