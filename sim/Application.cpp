@@ -185,7 +185,12 @@ void COutstation::AddStatic(std::uint8_t byGroup, std::uint8_t byVar, Reply& rep
 {
     const HeaderStyle style{m_Options.bCompact};
     std::vector<std::uint8_t>& out = reply.objects;
-    const std::size_t nRoom = kMaxFragment - 4 - out.size() - 7;
+    const std::size_t nUsed = 4 + out.size() + 7;  // response header, objects so far, this header
+    if (nUsed + 8 > kMaxFragment) {
+        reply.byIin2 |= IIN2_PARAMETER;  // no room left in this response
+        return;
+    }
+    const std::size_t nRoom = kMaxFragment - nUsed;
     // As many points as fit in what is left of the fragment (packed inputs take 1/8 octet).
     auto fit = [nRoom](int nPoints, std::size_t nEach, std::size_t nPerOctet = 1) {
         return std::min(nPoints, static_cast<int>(nRoom * nPerOctet / nEach));
