@@ -67,17 +67,17 @@ const char kTruncated[] = "响应报文长度不足 !";
 
 const ObjectSpec* FindSpec(std::uint8_t byGroup, int nVar)
 {
-    for (const ObjectSpec& spec : kObjects)
-        if (spec.byGroup == byGroup && nVar < 32 && (spec.dwVariations >> nVar & 1u) != 0)
-            return &spec;
+    for (const ObjectSpec& object : kObjects)
+        if (object.byGroup == byGroup && nVar < 32 && (object.dwVariations >> nVar & 1u) != 0)
+            return &object;
     return nullptr;
 }
 
 const ObjectSpec* FindGroup(std::uint8_t byGroup)
 {
-    for (const ObjectSpec& spec : kObjects)
-        if (spec.byGroup == byGroup)
-            return &spec;
+    for (const ObjectSpec& object : kObjects)
+        if (object.byGroup == byGroup)
+            return &object;
     return nullptr;
 }
 
