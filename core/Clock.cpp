@@ -32,6 +32,17 @@ std::atomic<const IClock*> g_pClock{&g_SystemClock};
 
 }  // namespace
 
+std::uint32_t MillisecondsOfDay(const LocalTime& t)
+{
+    return static_cast<std::uint32_t>((t.nHour * 60 + t.nMinute) * 60 + t.nSecond) * 1000u +
+           static_cast<std::uint32_t>(t.nMillisecond);
+}
+
+std::uint32_t MillisecondsOfMonth(const LocalTime& t)
+{
+    return static_cast<std::uint32_t>(t.nDay - 1) * 86'400'000u + MillisecondsOfDay(t);
+}
+
 const IClock& Clock() { return *g_pClock.load(std::memory_order_acquire); }
 
 void SetClock(const IClock* pClock)

@@ -17,6 +17,12 @@ struct LocalTime {
     int nMillisecond = 0;
 };
 
+// Milliseconds from 00:00 of the 1st of the month to this local time: how the master sets
+// the RTU clock and how event times are counted (at most 31 days, so 32 bits hold it).
+std::uint32_t MillisecondsOfMonth(const LocalTime& t);
+// Milliseconds from local midnight to this local time.
+std::uint32_t MillisecondsOfDay(const LocalTime& t);
+
 class IClock {
 public:
     virtual ~IClock() = default;

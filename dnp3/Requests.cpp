@@ -135,11 +135,7 @@ int CQueltProtocol::SendDelayMeasure(int nRtu, int nMaster)
 
 int CQueltProtocol::SendTimeSync(int nRtu, int nMaster)
 {
-    const LocalTime t = Clock().LocalNow();
-    // Milliseconds since 00:00 of the first of the current month, local time.
-    const std::uint32_t dwMs = static_cast<std::uint32_t>(
-        (((t.nDay - 1) * 24 + t.nHour) * 60 + t.nMinute) * 60 + t.nSecond) * 1000u +
-        static_cast<std::uint32_t>(t.nMillisecond);
+    const std::uint32_t dwMs = MillisecondsOfMonth(Clock().LocalNow());
     const std::uint8_t objects[10] = {0x32,
                                       0x01,
                                       0x07,

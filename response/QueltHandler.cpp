@@ -93,11 +93,8 @@ int Failed(const CObjectReader& r, const char* pszText)
     return r.Length();
 }
 
-std::uint32_t MillisecondsSinceMidnight()
-{
-    const LocalTime t = Clock().LocalNow();
-    return static_cast<std::uint32_t>((t.nHour * 3600 + t.nMinute * 60 + t.nSecond) * 1000);
-}
+// The computer's time of day in ms, counted in whole seconds.
+std::uint32_t WholeSecondsOfDay() { return MillisecondsOfDay(Clock().LocalNow()) / 1000 * 1000; }
 
 void CheckTimeout(std::atomic<int>& bPending, const std::atomic<std::time_t>& tSent, const char* pszText)
 {
@@ -114,7 +111,7 @@ void CheckTimeout(std::atomic<int>& bPending, const std::atomic<std::time_t>& tS
 void CQueltHandler::ProcessResponses()
 {
     // An event with relative time before any CTO in this call is dated from now.
-    m_dwCto = MillisecondsSinceMidnight();
+    m_dwCto = WholeSecondsOfDay();
     ResponseElement element;
     while (PopResponse(element))
         ProcessElement(element.data(), static_cast<int>(element.size()));
@@ -267,7 +264,8 @@ int CQueltHandler::DecodeCto(const CObjectReader& r, int p, const ObjectRange&, 
 {
     if (!r.Has(p, 10))  // header and the six-octet time
         return Truncated(r);
-    m_dwCto = byVar == 1 ? r.U32(p + 4) : MillisecondsSinceMidnight();
+    // Unsynchronised: the RTU's time is not trusted; the computer's time of day instead.
+    m_dwCto = byVar == 1 ? r.U32(p + 4) : WholeSecondsOfDay();
     return p + 10;
 }
 

@@ -5,21 +5,10 @@
 #include "core/Clock.h"
 #include "dnp3/LinkFrame.h"
 
-namespace {
-
-std::uint32_t MillisecondsOfMonth()
-{
-    const LocalTime t = Clock().LocalNow();
-    return static_cast<std::uint32_t>((((t.nDay - 1) * 24 + t.nHour) * 60 + t.nMinute) * 60 + t.nSecond) * 1000u +
-           static_cast<std::uint32_t>(t.nMillisecond);
-}
-
-}  // namespace
-
 COutstation::COutstation(const SimOptions& options, Output output, Log log)
     : m_Options(options), m_Output(std::move(output)), m_Log(std::move(log)),
       m_Db(options.nYx, options.nYc, options.nYm, options.uSeed), m_Random(options.uSeed),
-      m_dwTimeBase(MillisecondsOfMonth()), m_tTimeBase(Clock::now()), m_tLastChange(m_tTimeBase)
+      m_dwTimeBase(MillisecondsOfMonth(::Clock().LocalNow())), m_tTimeBase(Clock::now()), m_tLastChange(m_tTimeBase)
 {
 }
 
