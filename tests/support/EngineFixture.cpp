@@ -8,6 +8,7 @@
 #include "core/TrafficLines.h"
 #include "dnp3/LinkFrame.h"
 #include "monitor/AlarmLog.h"
+#include "support/Frames.h"
 #include "support/Hex.h"
 
 void EngineTest::SetUp()
@@ -60,10 +61,7 @@ void EngineTest::Feed(const std::string& hex)
 
 std::string EngineTest::RtuFrame(std::uint8_t byCtrl, const std::string& userData, int nDest, int nSrc)
 {
-    const std::vector<std::uint8_t> data = FromHex(userData);
-    std::uint8_t frame[dl::kMaxFrameSize];
-    const int n = BuildLinkFrame(byCtrl, nDest, nSrc, data.data(), static_cast<int>(data.size()), frame);
-    return ToHex(std::vector<std::uint8_t>(frame, frame + n));
+    return FrameHex(byCtrl, nDest, nSrc, userData);
 }
 
 void EngineTest::AdvanceAndStep(int nSeconds)

@@ -1,19 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "dnp3/LinkFrame.h"
+#include "support/Frames.h"
 #include "support/Hex.h"
 
-namespace {
-
-std::string Built(std::uint8_t byCtrl, int nDest, int nSrc, const std::string& userData = "")
-{
-    const std::vector<std::uint8_t> data = FromHex(userData);
-    std::uint8_t frame[dl::kMaxFrameSize];
-    const int n = BuildLinkFrame(byCtrl, nDest, nSrc, data.data(), static_cast<int>(data.size()), frame);
-    return ToHex(std::vector<std::uint8_t>(frame, frame + n));
-}
-
-}  // namespace
 
 TEST(LinkFrameTest, CrcCheckValue)
 {
@@ -39,7 +29,7 @@ TEST(LinkFrameTest, ExampleFramesOctetForOctet)
         {0xC0, 54 + 0x10000, 3246 + 0x30000, "", "05 64 05 C0 36 00 AE 0C A7 07"},  // 16 bits only
     };
     for (const auto& c : cases)
-        EXPECT_EQ(Built(c.byCtrl, c.nDest, c.nSrc, c.userData), c.expected);
+        EXPECT_EQ(FrameHex(c.byCtrl, c.nDest, c.nSrc, c.userData), c.expected);
 }
 
 TEST(LinkFrameTest, SizeRuleAndBlocks)

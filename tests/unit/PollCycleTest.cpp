@@ -6,22 +6,13 @@
 #include "core/ResponseList.h"
 #include "monitor/AlarmLog.h"
 #include "support/EngineFixture.h"
+#include "support/Frames.h"
 #include "support/Hex.h"
 
 namespace {
 
 const std::string kLinkFailure = "链路层通讯失败 ！";
 const std::string kAppFailure = "应用层通信失败 !";
-
-// User data of a frame with its block CRCs removed.
-std::vector<std::uint8_t> UserDataOf(const std::vector<std::uint8_t>& frame)
-{
-    std::vector<std::uint8_t> data;
-    for (std::size_t nPos = 10; nPos + 2 < frame.size(); nPos += 18)
-        data.insert(data.end(), frame.begin() + static_cast<long>(nPos),
-                    frame.begin() + static_cast<long>(std::min(nPos + 16, frame.size() - 2)));
-    return data;
-}
 
 }  // namespace
 
@@ -88,7 +79,7 @@ protected:
                 Feed(RtuFrame(0x00));
                 [[fallthrough]];
             case 4:
-                OnRequest(UserDataOf(frame));
+                OnRequest(FrameUserData(frame));
                 break;
             default:
                 break;
@@ -295,7 +286,7 @@ TEST_F(PollCycleTest, PendingConfirmHoldsBackEveryRequestWhileTheLinkIsBusy)
     m_pEngine->m_bRemoteBusy = 0;
     m_pEngine->ApplicationStep(3246, 54);
     ASSERT_EQ(m_pEngine->m_SendQueue.size(), 1u);
-    EXPECT_EQ(UserDataOf(m_pEngine->m_SendQueue.front().Frame)[2], 0x00);  // the confirm
+    EXPECT_EQ(FrameUserData(m_pEngine->m_SendQueue.front().Frame)[2], 0x00);  // the confirm
     EXPECT_EQ(m_pEngine->m_bConfirmPending, 0);
     EXPECT_EQ(m_pEngine->m_listPoll.size(), 1u);
 }

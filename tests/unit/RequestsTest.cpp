@@ -2,6 +2,7 @@
 
 #include "commands/CommandQueue.h"
 #include "support/EngineFixture.h"
+#include "support/Frames.h"
 #include "support/Hex.h"
 
 class RequestsTest : public EngineTest {
@@ -17,12 +18,8 @@ protected:
     {
         if (m_pEngine->m_SendQueue.empty())
             return "";
-        const std::vector<std::uint8_t> frame = m_pEngine->m_SendQueue.front().Frame;
+        const std::vector<std::uint8_t> data = FrameUserData(m_pEngine->m_SendQueue.front().Frame);
         m_pEngine->m_SendQueue.clear();
-        std::vector<std::uint8_t> data;  // without the header and the block CRCs
-        for (std::size_t nPos = 10; nPos < frame.size(); nPos += 18)
-            data.insert(data.end(), frame.begin() + static_cast<long>(nPos),
-                        frame.begin() + static_cast<long>(std::min(nPos + 16, frame.size() - 2)));
         return ToHex(data);
     }
 };
