@@ -185,14 +185,23 @@ TEST_F(PollCycleTest, LoopFlagRunsEndlesslyAndDroppedItemsAreNotSent)
     g_nAskMode = ASK_MANUAL;
     g_CmdItems[0] = {5, 12, 1, 0, 0, 0};   // removed unsent
     g_CmdItems[1] = {22, 0, 0, 0, 0, 0};   // removed unsent
-    g_CmdItems[2] = {1, 60, 3, 0, 0, 0};
-    g_nCmdCount = 3;
+    g_CmdItems[2] = {2, 60, 1, 0, 0, 0};   // a write of no known object: removed unsent
+    g_CmdItems[3] = {1, 60, 3, 0, 0, 0};
+    g_nCmdCount = 4;
     g_nRunCount = 1;
     g_bCmdLoop = 1;
     g_nScanPeriod = 1;  // behaves like 2
     RunFor(9);
     EXPECT_EQ(TakeRequests(), std::vector<std::string>(4, "01 3C 03 06"));  // at 2, 4, 6, 8 s
     EXPECT_EQ(g_nRunCount, 1);
+}
+
+TEST_F(PollCycleTest, DelayMeasurementFromTheMenuIsSentAsFunction23)
+{
+    g_nAskMode = ASK_MANUAL;
+    QueueManualCommand(*FindMenuCommand(32801), ManualChoice{});  // "延时测量(52.1)"
+    RunUntilRequests(1);
+    EXPECT_EQ(TakeRequests(), std::vector<std::string>{"17"});
 }
 
 TEST_F(PollCycleTest, ConfirmGoesFirstWithTheSequenceOfTheConfirmedResponse)

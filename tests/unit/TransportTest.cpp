@@ -47,6 +47,14 @@ TEST_F(TransportTest, SingleSegmentGivesTheFragmentOnce)
     EXPECT_EQ(Take(), 0);
 }
 
+TEST_F(TransportTest, ContinuationBeforeAnyFirstSegmentCountsFromSequenceZero)
+{
+    EXPECT_EQ(Deliver(Segment(5, 10)), 2);         // not the second segment of a fragment 0
+    EXPECT_EQ(Deliver(Segment(0x40 | 9, 3)), 0);  // a first segment starts afresh
+    EXPECT_EQ(Deliver(Segment(0x80 | 10, 2, 3)), 1);
+    EXPECT_EQ(m_nLength, 249 + 2);
+}
+
 TEST_F(TransportTest, ContinuationSequenceWrapsAndWrongOnesFail)
 {
     EXPECT_EQ(Deliver(Segment(0x40 | 62, 249)), 0);  // FIR, 62
