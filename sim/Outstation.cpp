@@ -38,9 +38,12 @@ void COutstation::Tick()
 void COutstation::Receive(const std::uint8_t* pData, int nCount)
 {
     m_llOctetsIn += nCount;
+    const int nErrorsBefore = m_Assembler.CrcErrors();
     for (const std::vector<std::uint8_t>& frame : m_Assembler.Push(pData, nCount))
         if (!m_bSilent)
             OnFrame(frame);
+    if (m_Assembler.CrcErrors() != nErrorsBefore && m_Log)
+        m_Log("frame with a bad CRC ignored");
 }
 
 bool COutstation::IsBusy() const { return Clock::now() < m_tBusyUntil; }

@@ -33,7 +33,6 @@ public:
 
     CSimDatabase& Database() { return m_Db; }
     int RequestsHandled() const { return m_nRequests; }
-    int CrcErrors() const { return m_Assembler.CrcErrors(); }
     long long OctetsReceived() const { return m_llOctetsIn; }
     long long OctetsSent() const { return m_llOctetsOut; }
     // Milliseconds of RTU time (from the 1st of the month, as the master sets it).

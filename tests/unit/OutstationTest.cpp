@@ -12,10 +12,13 @@ protected:
     void Make(SimOptions options = {})
     {
         options.nChangeMs = 0;
-        m_pRtu = std::make_unique<COutstation>(options, [this](const std::vector<std::uint8_t>& octets) {
-            for (auto& frame : m_Reader.Push(octets.data(), static_cast<int>(octets.size())))
-                m_Frames.push_back(frame);
-        });
+        m_pRtu = std::make_unique<COutstation>(
+            options,
+            [this](const std::vector<std::uint8_t>& octets) {
+                for (auto& frame : m_Reader.Push(octets.data(), static_cast<int>(octets.size())))
+                    m_Frames.push_back(frame);
+            },
+            [this](const std::string& line) { m_Log.push_back(line); });
     }
     void SetUp() override { Make(); }
 
@@ -64,6 +67,7 @@ protected:
     std::unique_ptr<COutstation> m_pRtu;
     CFrameAssembler m_Reader;
     std::vector<std::vector<std::uint8_t>> m_Frames;
+    std::vector<std::string> m_Log;
     std::uint8_t m_byTpSeq = 0;
 };
 
@@ -83,6 +87,11 @@ TEST_F(OutstationTest, LinkServices)
     EXPECT_EQ(Controls(), std::vector<std::uint8_t>{0x00});
     SendFrame(0xC4, {}, 3246);                                // not addressed to us
     EXPECT_EQ(Controls(), std::vector<std::uint8_t>{});
+    const std::uint8_t badCrc[] = {0x05, 0x64, 0x05, 0xC9, 0x36, 0x00, 0xAE, 0x0C, 0xE8, 0x72};
+    m_pRtu->Receive(badCrc, sizeof badCrc);  // ignored, and said so
+    EXPECT_EQ(Controls(), std::vector<std::uint8_t>{});
+    ASSERT_FALSE(m_Log.empty());
+    EXPECT_EQ(m_Log.back(), "frame with a bad CRC ignored");
 }
 
 TEST_F(OutstationTest, BusyRtuSetsDfcInItsAcks)
