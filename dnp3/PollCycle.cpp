@@ -192,7 +192,6 @@ void CQueltProtocol::SendNextRequest(int nMaster, int nRtu)
     std::deque<RequestItem>& list = m_listInit.empty() ? m_listPoll : m_listInit;
     if (list.empty())
         return;
-    m_bFromInit = &list == &m_listInit ? 1 : 0;
     if (DispatchRequest(list.front(), nMaster, nRtu) == 0)
         list.pop_front();
 }

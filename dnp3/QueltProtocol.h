@@ -87,7 +87,6 @@ public:
     };
     std::deque<RequestItem> m_listInit;  // start-up requests, served first
     std::deque<RequestItem> m_listPoll;  // periodic requests, polls, the manual queue
-    int m_bFromInit = 0;
     std::time_t m_tLastScan;
     // Far in the past, so the first periodic checks fire.
     std::time_t m_tLastTimeSync = 0;
