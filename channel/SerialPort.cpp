@@ -21,12 +21,10 @@ int MillisecondsLeft(SteadyClock::time_point deadline)
     return left.count() > 0 ? static_cast<int>(left.count()) : 0;
 }
 
-void SetModemLines(int fd, unsigned long request)
+// Sets (TIOCMBIS) or clears (TIOCMBIC) modem lines. A device without them (a pty)
+// refuses this; that is not an error here.
+void ChangeModemLines(int fd, unsigned long request, int bits)
 {
-    int bits = TIOCM_DTR | TIOCM_RTS;
-    if (request == TIOCMBIC)
-        bits = TIOCM_DTR;
-    // A device without modem lines (a pty) refuses this; that is not an error here.
     (void)ioctl(fd, request, &bits);
 }
 
@@ -55,7 +53,7 @@ bool CSerialPort::Apply(const LineSettings& settings)
     if (m_fd < 0 || tcgetattr(m_fd, &tio) != 0 || !TranslateLineSettings(settings, tio) ||
         tcsetattr(m_fd, TCSANOW, &tio) != 0)
         return false;
-    SetModemLines(m_fd, TIOCMBIS);
+    ChangeModemLines(m_fd, TIOCMBIS, TIOCM_DTR | TIOCM_RTS);
     return true;
 }
 
@@ -115,7 +113,7 @@ void CSerialPort::Close()
 {
     if (m_fd < 0)
         return;
-    SetModemLines(m_fd, TIOCMBIC);
+    ChangeModemLines(m_fd, TIOCMBIC, TIOCM_DTR);
     Purge();
     ::close(m_fd);
     m_fd = -1;
