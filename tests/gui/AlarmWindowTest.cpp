@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QListWidget>
 
 #include <thread>
 
+#include "gui/EventLoop.h"
 #include "monitor/AlarmMessage.h"
 
 TEST(AlarmWindowTest, AlarmsFromAnotherThreadReachTheListInOrder)
@@ -22,10 +22,7 @@ TEST(AlarmWindowTest, AlarmsFromAnotherThreadReachTheListInOrder)
             AddAlarm("链路层通讯失败 ！ " + std::to_string(i));
     });
     poll.join();
-    QElapsedTimer timer;
-    timer.start();
-    while (window.m_AlarmList->count() < 50 && timer.elapsed() < 5000)
-        QApplication::processEvents();
+    ProcessEventsUntil([&] { return window.m_AlarmList->count() >= 50; });
     QApplication::processEvents();
     ASSERT_EQ(window.m_AlarmList->count(), 50);
     EXPECT_EQ(window.m_AlarmList->item(49)->text().toStdString(), "链路层通讯失败 ！ 59");

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QPlainTextEdit>
 
 #include "core/Quelt.h"
+#include "gui/EventLoop.h"
 #include "monitor/RecvMessage.h"
 #include "monitor/SendMessage.h"
 #include "sim/DemoRtu.h"
@@ -21,15 +21,14 @@ TEST_F(DemoTest, DemoShowsTheLinkResetAndTheRtusAcknowledgement)
     bool bSeen = false;
     CQtShell shell;
     shell.OnMainDialogUp = [&](CQueltDlg& dlg) {
-        QElapsedTimer timer;
-        timer.start();
         const QString reset = QStringLiteral("=> 05 64 05 C0 36 00 AE 0C A7 07 ");
         const QString ack = QStringLiteral("<= 05 64 05 00 AE 0C 36 00 FF 2E ");
-        while (timer.elapsed() < 10000 && !bSeen) {
-            QApplication::processEvents(QEventLoop::AllEvents, 50);
-            bSeen = g_wndSend->m_editMsg->toPlainText().contains(reset) &&
-                    g_wndRecv->m_editMsg->toPlainText().contains(ack);
-        }
+        bSeen = ProcessEventsUntil(
+            [&] {
+                return g_wndSend->m_editMsg->toPlainText().contains(reset) &&
+                       g_wndRecv->m_editMsg->toPlainText().contains(ack);
+            },
+            10000);
         dlg.reject();
     };
     theApp.InitInstance(shell);

@@ -6,6 +6,7 @@
 #include <QPlainTextEdit>
 
 #include "channel/PortMap.h"
+#include "gui/EventLoop.h"
 #include "core/ChannelTable.h"
 #include "core/Config.h"
 #include "core/Quelt.h"
@@ -28,17 +29,6 @@ inline void PrintTo(const QRect& r, std::ostream* os)
 namespace {
 
 QRect Rect(const WndPos& p) { return {p.x, p.y, p.cx, p.cy}; }
-
-// Lets the event loop run until the condition holds or five seconds have passed.
-template <class Condition>
-bool ProcessEventsUntil(Condition done)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < 5000)
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-}
 
 }  // namespace
 
