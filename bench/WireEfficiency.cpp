@@ -15,7 +15,7 @@
 
 #include "channel/PortMap.h"
 #include "channel/Pty.h"
-#include "core/ChannelTable.h"
+#include "app/Channels.h"
 #include "core/Config.h"
 #include "core/Notify.h"
 #include "monitor/AlarmLog.h"

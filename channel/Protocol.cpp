@@ -7,12 +7,14 @@
 #include <thread>
 
 #include "channel/PortMap.h"
-#include "core/ChannelTable.h"
+#include "channel/ChannelTable.h"
 #include "core/Clock.h"
 #include "core/Config.h"
 #include "core/Locks.h"
 #include "core/Notify.h"
 #include "core/TrafficLines.h"
+
+ChannelTable g_Channels;
 
 CProtocol::CProtocol(int nPort) : m_nPort(nPort), m_tLastRecv(Now())
 {

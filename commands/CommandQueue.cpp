@@ -5,6 +5,7 @@
 #include "commands/CommandTable.h"
 #include "core/Clock.h"
 #include "core/Locks.h"
+#include "dnp3/FunctionCodes.h"
 
 CommandItem g_CmdItems[kMaxCommands];
 int g_nCmdCount = 0;
@@ -56,7 +57,7 @@ void QueueManualCommand(const MenuCommand& command, const ManualChoice& choice)
     if (nAt >= 0) {
         for (int i = 0; i < nEntries; ++i) {
             CommandItem& item = g_CmdItems[nAt + i];
-            item.byFunc = i == 0 ? command.byFunc : 4;  // the pair: select, then operate
+            item.byFunc = i == 0 ? command.byFunc : fc::OPERATE;  // the pair: select, then operate
             item.byGroup = command.byGroup;
             item.byVar = command.byVar;
             if (command.kind != CommandKind::Plain) {

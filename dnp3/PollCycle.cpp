@@ -10,6 +10,7 @@
 #include "core/Config.h"
 #include "core/Locks.h"
 #include "core/ResponseList.h"
+#include "dnp3/FunctionCodes.h"
 #include "dnp3/QueltProtocol.h"
 #include "monitor/AlarmLog.h"
 
@@ -18,23 +19,24 @@ namespace {
 using Item = CQueltProtocol::RequestItem;
 
 const Item kStartupSequence[] = {
-    {1, 80, 1},   // read the IIN
-    {21, 60, 4},  // disable unsolicited responses, class 3, 2, 1
-    {21, 60, 3}, {21, 60, 2},
-    {2, 80, 1},   // clear the device-restart indication
-    {1, 1, 1},    // all binary inputs
-    {1, 30, 2},   // all 16-bit analog inputs
-    {23, 0, 0},   // delay measurement
-    {2, 50, 1},   // time synchronisation
-    {7, 20, 1},   // freeze the 32-bit counters
-    {1, 21, 1},   // read the frozen counters
+    {fc::READ, 80, 1},                 // read the IIN
+    {fc::DISABLE_UNSOLICITED, 60, 4},  // disable unsolicited responses, class 3, 2, 1
+    {fc::DISABLE_UNSOLICITED, 60, 3},
+    {fc::DISABLE_UNSOLICITED, 60, 2},
+    {fc::WRITE, 80, 1},                // clear the device-restart indication
+    {fc::READ, 1, 1},                  // all binary inputs
+    {fc::READ, 30, 2},                 // all 16-bit analog inputs
+    {fc::DELAY_MEASURE, 0, 0},
+    {fc::WRITE, 50, 1},                // time synchronisation
+    {fc::IMMED_FREEZE, 20, 1},         // freeze the 32-bit counters
+    {fc::READ, 21, 1},                 // read the frozen counters
 };
 
-const Item kClassBatch[] = {{1, 60, 2}, {1, 60, 3}, {1, 60, 2}, {1, 60, 3}, {1, 60, 2}, {1, 60, 4}};
-const Item kObjectBatch[] = {{1, 60, 2}, {1, 2, 1}, {1, 32, 2}};
+// Class 1 three times, class 2 twice, class 3 once per scan.
+const Item kClassBatch[] = {{fc::READ, 60, 2}, {fc::READ, 60, 3}, {fc::READ, 60, 2},
+                            {fc::READ, 60, 3}, {fc::READ, 60, 2}, {fc::READ, 60, 4}};
+const Item kObjectBatch[] = {{fc::READ, 60, 2}, {fc::READ, 2, 1}, {fc::READ, 32, 2}};
 
-constexpr std::uint8_t kAppConfirm = 0x00;
-constexpr std::uint8_t kAppResponse = 0x81;
 constexpr std::uint8_t kConBit = 0x20;
 
 template <std::size_t N>
@@ -100,11 +102,11 @@ void CQueltProtocol::WaitStep(std::time_t now, int nScanPeriod)
     if (nResult == 1) {
         m_nAppRetry = 0;
         const std::uint8_t byFunc = m_nAppLen >= 2 ? m_AppBuf[1] : 0xFF;
-        if (byFunc == kAppConfirm) {
+        if (byFunc == fc::CONFIRM) {
             m_byAppWait &= static_cast<std::uint8_t>(~WAIT_PROBE);
             return;
         }
-        if (byFunc == kAppResponse) {
+        if (byFunc == fc::RESPONSE) {
             m_byAppWait &= static_cast<std::uint8_t>(~WAIT_RESPONSE);
             if ((m_AppBuf[0] & kConBit) != 0) {
                 m_bConfirmPending = 1;
@@ -146,11 +148,11 @@ bool CQueltProtocol::PlanAutomatic(std::time_t now, int nScanPeriod)
     }
     if (m_listInit.empty() && m_listPoll.empty()) {
         if (now - m_tLastCounter >= 900)
-            m_listPoll.insert(m_listPoll.end(), {{7, 20, 1}, {1, 21, 1}});
+            m_listPoll.insert(m_listPoll.end(), {{fc::IMMED_FREEZE, 20, 1}, {fc::READ, 21, 1}});
         if (now - m_tLastTimeSync >= 300)
-            m_listPoll.push_back({2, 50, 1});
+            m_listPoll.push_back({fc::WRITE, 50, 1});
         if (now - m_tLastAnalog >= 60)
-            m_listPoll.insert(m_listPoll.end(), {{1, 1, 1}, {1, 30, 2}});
+            m_listPoll.insert(m_listPoll.end(), {{fc::READ, 1, 1}, {fc::READ, 30, 2}});
     }
     if (m_listInit.empty() && m_listPoll.empty()) {
         if (g_nCallMode.load(std::memory_order_relaxed) == CALL_BY_OBJECT)
@@ -176,7 +178,7 @@ bool CQueltProtocol::PlanManual(std::time_t now, int nScanPeriod)
     for (int i = 0; i < nCount; ++i) {
         const CommandItem& entry = g_CmdItems[i];
         m_listPoll.push_back({entry.byFunc, entry.byGroup, entry.byVar});
-        if (entry.byFunc >= 3 && entry.byFunc <= 5) {
+        if (entry.byFunc >= fc::SELECT && entry.byFunc <= fc::DIRECT_OPERATE) {
             g_CtrlCmd.m_nPoint = entry.nPoint;
             g_CtrlCmd.m_nCloseTrip = entry.nCloseTrip;
             g_CtrlCmd.m_lRelayTime = entry.lRelayTime;
@@ -200,9 +202,9 @@ int CQueltProtocol::DispatchRequest(const RequestItem& item, int nMaster, int nR
 {
     const std::uint8_t allObjects[3] = {item.byGroup, item.byVar, 0x06};
     switch (item.byFunc) {
-    case 0:
+    case fc::CONFIRM:
         return SendProbe(nRtu, nMaster);
-    case 1: {
+    case fc::READ: {
         const int nResult = SendRead(nRtu, nMaster, allObjects, 3);
         if (nResult == 0 && item.byGroup == 21) {
             // The start of the current quarter hour.
@@ -213,7 +215,7 @@ int CQueltProtocol::DispatchRequest(const RequestItem& item, int nMaster, int nR
         }
         return nResult;
     }
-    case 2:
+    case fc::WRITE:
         if (item.byGroup == 50) {
             const int nResult = SendTimeSync(nRtu, nMaster);
             if (nResult == 0)
@@ -226,30 +228,30 @@ int CQueltProtocol::DispatchRequest(const RequestItem& item, int nMaster, int nR
             return SendWrite(nRtu, nMaster, clearRestart, 6);
         }
         return 0;  // no other write is ever queued: dropped unsent
-    case 3:
-    case 4: {
+    case fc::SELECT:
+    case fc::OPERATE: {
         std::uint8_t control[18];
         const int n = BuildControlObjects(control, g_CtrlCmd.m_nPoint, g_CtrlCmd.m_nCloseTrip,
                                           g_CtrlCmd.m_lRelayTime);
         control[0] = item.byGroup;
         control[1] = item.byVar;
-        return item.byFunc == 3 ? SendSelect(nRtu, nMaster, control, n) : SendOperate(nRtu, nMaster, control, n);
+        return item.byFunc == fc::SELECT ? SendSelect(nRtu, nMaster, control, n) : SendOperate(nRtu, nMaster, control, n);
     }
-    case 7:
-    case 8:
-    case 9:
-    case 10:
+    case fc::IMMED_FREEZE:
+    case fc::IMMED_FREEZE_NR:
+    case fc::FREEZE_CLEAR:
+    case fc::FREEZE_CLEAR_NR:
         return SendFreeze(nRtu, nMaster, item.byFunc, allObjects, 3);
-    case 13:
-    case 14:
-    case 15:
-    case 16:
-    case 17:
-    case 18:
+    case fc::COLD_RESTART:
+    case fc::WARM_RESTART:
+    case fc::INITIALIZE_DATA:
+    case fc::INITIALIZE_APPL:
+    case fc::START_APPL:
+    case fc::STOP_APPL:
         return SendFunctionOnly(nRtu, nMaster, item.byFunc);
-    case 21:
-        return SendUnsolicitedCtrl(nRtu, nMaster, 21, allObjects, 3);
-    case 23:
+    case fc::DISABLE_UNSOLICITED:
+        return SendUnsolicitedCtrl(nRtu, nMaster, fc::DISABLE_UNSOLICITED, allObjects, 3);
+    case fc::DELAY_MEASURE:
         return SendDelayMeasure(nRtu, nMaster);
     default:
         return 0;  // 5, 6, 11, 12, 19, 20, 22, above 23: removed unsent

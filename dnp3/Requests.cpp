@@ -4,18 +4,10 @@
 
 #include "commands/CommandQueue.h"
 #include "core/Clock.h"
+#include "dnp3/FunctionCodes.h"
 #include "dnp3/QueltProtocol.h"
 
 namespace {
-
-enum AppFunc : std::uint8_t {
-    FC_CONFIRM = 0x00,
-    FC_READ = 0x01,
-    FC_WRITE = 0x02,
-    FC_SELECT = 0x03,
-    FC_OPERATE = 0x04,
-    FC_DELAY_MEASURE = 0x17,
-};
 
 enum Service { CONFIRMED = 2, UNCONFIRMED = 1, READINESS = 4 };
 
@@ -64,13 +56,13 @@ int CQueltProtocol::SendRequest(std::uint8_t byFunc, const std::uint8_t* pObject
 int CQueltProtocol::SendConfirm(int nRtu, int nMaster)
 {
     // The outstation accepts a confirm only with the sequence of the response it confirms.
-    return SendFragment(static_cast<std::uint8_t>((m_byConfirmSeq & 0x0F) | kFirFin), FC_CONFIRM, kNoObjects,
+    return SendFragment(static_cast<std::uint8_t>((m_byConfirmSeq & 0x0F) | kFirFin), fc::CONFIRM, kNoObjects,
                         0, UNCONFIRMED, nRtu, nMaster, 0);
 }
 
 int CQueltProtocol::SendProbe(int nRtu, int nMaster)
 {
-    const int nResult = SendFragment(static_cast<std::uint8_t>(m_byAppSeq | kFirFin), FC_CONFIRM, kNoObjects,
+    const int nResult = SendFragment(static_cast<std::uint8_t>(m_byAppSeq | kFirFin), fc::CONFIRM, kNoObjects,
                                      0, UNCONFIRMED, nRtu, nMaster, WAIT_PROBE);
     if (nResult == 0)
         m_tRequest = Now();
@@ -79,17 +71,17 @@ int CQueltProtocol::SendProbe(int nRtu, int nMaster)
 
 int CQueltProtocol::SendRead(int nRtu, int nMaster, const std::uint8_t* pObjects, int nLength)
 {
-    return SendRequest(FC_READ, pObjects, nLength, UNCONFIRMED, nRtu, nMaster);
+    return SendRequest(fc::READ, pObjects, nLength, UNCONFIRMED, nRtu, nMaster);
 }
 
 int CQueltProtocol::SendWrite(int nRtu, int nMaster, const std::uint8_t* pObjects, int nLength)
 {
-    return SendRequest(FC_WRITE, pObjects, nLength, UNCONFIRMED, nRtu, nMaster);
+    return SendRequest(fc::WRITE, pObjects, nLength, UNCONFIRMED, nRtu, nMaster);
 }
 
 int CQueltProtocol::SendSelect(int nRtu, int nMaster, const std::uint8_t* pObjects, int nLength)
 {
-    const int nResult = SendRequest(FC_SELECT, pObjects, nLength, CONFIRMED, nRtu, nMaster);
+    const int nResult = SendRequest(fc::SELECT, pObjects, nLength, CONFIRMED, nRtu, nMaster);
     if (nResult == 0) {  // the time first: the GUI never sees the flag with an older time
         g_CtrlCmd.m_tSelect.store(Now(), std::memory_order_relaxed);
         g_CtrlCmd.m_bSelectPending.store(1, std::memory_order_release);
@@ -99,7 +91,7 @@ int CQueltProtocol::SendSelect(int nRtu, int nMaster, const std::uint8_t* pObjec
 
 int CQueltProtocol::SendOperate(int nRtu, int nMaster, const std::uint8_t* pObjects, int nLength)
 {
-    const int nResult = SendRequest(FC_OPERATE, pObjects, nLength, CONFIRMED, nRtu, nMaster);
+    const int nResult = SendRequest(fc::OPERATE, pObjects, nLength, CONFIRMED, nRtu, nMaster);
     if (nResult == 0) {
         g_CtrlCmd.m_tOperate.store(Now(), std::memory_order_relaxed);
         g_CtrlCmd.m_bOperatePending.store(1, std::memory_order_release);
@@ -110,7 +102,7 @@ int CQueltProtocol::SendOperate(int nRtu, int nMaster, const std::uint8_t* pObje
 int CQueltProtocol::SendFreeze(int nRtu, int nMaster, std::uint8_t byFunc, const std::uint8_t* pObjects,
                                int nLength)
 {
-    if (byFunc < 7 || byFunc > 10)
+    if (byFunc < fc::IMMED_FREEZE || byFunc > fc::FREEZE_CLEAR_NR)
         return 3;
     return SendRequest(byFunc, pObjects, nLength, UNCONFIRMED, nRtu, nMaster);
 }
@@ -123,14 +115,14 @@ int CQueltProtocol::SendFunctionOnly(int nRtu, int nMaster, std::uint8_t byFunc)
 int CQueltProtocol::SendUnsolicitedCtrl(int nRtu, int nMaster, std::uint8_t byFunc,
                                         const std::uint8_t* pObjects, int nLength)
 {
-    if (byFunc != 20 && byFunc != 21)
+    if (byFunc != fc::ENABLE_UNSOLICITED && byFunc != fc::DISABLE_UNSOLICITED)
         return 3;
     return SendRequest(byFunc, pObjects, nLength, UNCONFIRMED, nRtu, nMaster);
 }
 
 int CQueltProtocol::SendDelayMeasure(int nRtu, int nMaster)
 {
-    return SendRequest(FC_DELAY_MEASURE, kNoObjects, 0, UNCONFIRMED, nRtu, nMaster);
+    return SendRequest(fc::DELAY_MEASURE, kNoObjects, 0, UNCONFIRMED, nRtu, nMaster);
 }
 
 int CQueltProtocol::SendTimeSync(int nRtu, int nMaster)

@@ -2,13 +2,11 @@
 // conformant outstation would.
 #include <algorithm>
 
+#include "dnp3/FunctionCodes.h"
 #include "sim/Outstation.h"
 
 namespace {
 
-constexpr std::uint8_t kFunctionConfirm = 0x00, kRead = 0x01, kWrite = 0x02, kSelect = 0x03, kOperate = 0x04,
-                       kFreeze = 0x07, kFreezeNoAck = 0x08, kFreezeClear = 0x09, kFreezeClearNoAck = 0x0A,
-                       kEnableUnsolicited = 0x14, kDisableUnsolicited = 0x15, kDelayMeasure = 0x17;
 constexpr std::size_t kMaxFragment = 2047;  // the master drops longer responses
 constexpr std::size_t kMaxEventsPerObject = 100;
 constexpr std::uint8_t kOnline = 0x01;
@@ -85,7 +83,7 @@ void COutstation::OnRequest(const std::vector<std::uint8_t>& req)
         return;
     const std::uint8_t bySeq = req[0] & 0x0F;
     const std::uint8_t byFunc = req[1];
-    if (byFunc == kFunctionConfirm) {
+    if (byFunc == fc::CONFIRM) {
         const std::size_t nBefore = m_Db.EventCount();
         m_Db.Confirm(bySeq);
         if (m_Log)
@@ -103,29 +101,29 @@ void COutstation::OnRequest(const std::vector<std::uint8_t>& req)
 
     Reply reply;
     switch (byFunc) {
-    case kRead:
+    case fc::READ:
         Read(req, bySeq, reply);
         break;
-    case kWrite:
+    case fc::WRITE:
         Write(req, reply);
         break;
-    case kSelect:
-    case kOperate:
-        Control(req, byFunc == kOperate, reply);
+    case fc::SELECT:
+    case fc::OPERATE:
+        Control(req, byFunc == fc::OPERATE, reply);
         break;
-    case kFreeze:
-    case kFreezeNoAck:
-    case kFreezeClear:
-    case kFreezeClearNoAck:
-        m_Db.Freeze(byFunc == kFreezeClear || byFunc == kFreezeClearNoAck);
-        reply.bNone = byFunc == kFreezeNoAck || byFunc == kFreezeClearNoAck;
+    case fc::IMMED_FREEZE:
+    case fc::IMMED_FREEZE_NR:
+    case fc::FREEZE_CLEAR:
+    case fc::FREEZE_CLEAR_NR:
+        m_Db.Freeze(byFunc == fc::FREEZE_CLEAR || byFunc == fc::FREEZE_CLEAR_NR);
+        reply.bNone = byFunc == fc::IMMED_FREEZE_NR || byFunc == fc::FREEZE_CLEAR_NR;
         reply.note = "counters frozen";
         break;
-    case kEnableUnsolicited:
-    case kDisableUnsolicited:
-        reply.note = byFunc == kEnableUnsolicited ? "unsolicited responses enabled" : "unsolicited responses disabled";
+    case fc::ENABLE_UNSOLICITED:
+    case fc::DISABLE_UNSOLICITED:
+        reply.note = byFunc == fc::ENABLE_UNSOLICITED ? "unsolicited responses enabled" : "unsolicited responses disabled";
         break;
-    case kDelayMeasure:
+    case fc::DELAY_MEASURE:
         reply.objects = {52, 2, 0x07, 0x01, 0x00, 0x00};  // no processing delay to report
         reply.note = "delay measurement";
         break;
@@ -141,7 +139,7 @@ void COutstation::OnRequest(const std::vector<std::uint8_t>& req)
         return;
     std::vector<std::uint8_t> fragment(4 + reply.objects.size());
     fragment[0] = static_cast<std::uint8_t>(0xC0 | bySeq | (reply.bCon ? 0x20 : 0));
-    fragment[1] = 0x81;
+    fragment[1] = fc::RESPONSE;
     fragment[2] = Iin1();
     fragment[3] = reply.byIin2;
     std::copy(reply.objects.begin(), reply.objects.end(), fragment.begin() + 4);

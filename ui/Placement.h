@@ -1,7 +1,7 @@
 #pragma once
 // Places a top-level window so that its outer rectangle, frame included, is the given
 // one, as the platform's window placement does.
-#include "core/Quelt.h"
+#include "app/Quelt.h"
 
 class QWidget;
 

@@ -3,7 +3,7 @@
 #include <functional>
 #include <memory>
 
-#include "core/Quelt.h"
+#include "app/Quelt.h"
 
 class CRecvMessage;
 class CSendMessage;

@@ -5,7 +5,7 @@
 #include <QTimerEvent>
 #include <QVBoxLayout>
 
-#include "core/RunState.h"
+#include "app/RunState.h"
 #include "ui/Placement.h"
 
 namespace {

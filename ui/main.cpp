@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "channel/PortMap.h"
-#include "core/CommandLine.h"
-#include "core/Quelt.h"
+#include "app/CommandLine.h"
+#include "app/Quelt.h"
 #include "sim/DemoRtu.h"
 #include "ui/QtNotify.h"
 #include "ui/QtShell.h"

@@ -5,7 +5,7 @@
 #include <thread>
 
 #include "channel/PortMap.h"
-#include "core/ChannelTable.h"
+#include "app/Channels.h"
 #include "core/Config.h"
 #include "core/Locks.h"
 #include "core/ResponseList.h"

@@ -3,7 +3,7 @@
 #include <QApplication>
 #include <QPlainTextEdit>
 
-#include "core/Quelt.h"
+#include "app/Quelt.h"
 #include "gui/EventLoop.h"
 #include "monitor/RecvMessage.h"
 #include "monitor/SendMessage.h"

@@ -6,9 +6,9 @@
 
 #include "channel/PortMap.h"
 #include "gui/EventLoop.h"
-#include "core/ChannelTable.h"
+#include "app/Channels.h"
 #include "core/Config.h"
-#include "core/Quelt.h"
+#include "app/Quelt.h"
 #include "monitor/AlarmMessage.h"
 #include "monitor/LoadQueltData.h"
 #include "monitor/RecvMessage.h"

@@ -3,7 +3,7 @@
 #include <mutex>
 
 #include "channel/PortMap.h"
-#include "core/ChannelTable.h"
+#include "app/Channels.h"
 #include "core/Config.h"
 #include "core/Locks.h"
 #include "core/Notify.h"

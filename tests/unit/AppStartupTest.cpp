@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "commands/CommandQueue.h"
-#include "core/ChannelTable.h"
-#include "core/Quelt.h"
+#include "app/Channels.h"
+#include "app/Quelt.h"
 #include "core/TrafficLines.h"
 #include "support/StateReset.h"
 

@@ -7,7 +7,7 @@
 
 #include "channel/PortMap.h"
 #include "channel/Protocol.h"
-#include "core/ChannelTable.h"
+#include "app/Channels.h"
 #include "core/Config.h"
 #include "core/Locks.h"
 #include "core/TrafficLines.h"

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "core/CommandLine.h"
+#include "app/CommandLine.h"
 #include "core/Config.h"
 
 TEST(ConfigTest, FreshStartDefaults)

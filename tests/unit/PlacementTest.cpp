@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "core/Quelt.h"
+#include "app/Quelt.h"
 
 TEST(PlacementTest, StartupPlacementOfTheFiveWindows)
 {

@@ -15,14 +15,3 @@ struct ChannelTable {
 };
 
 extern ChannelTable g_Channels;
-
-// Creates both channels for g_nComPort (COM1 opened first) and starts the poll thread.
-void CreateChannels();
-// Replaces both channels after the operator moved the engine to the other port. The poll
-// thread keeps running; it waits on g_csChannel while the objects change.
-void RecreateChannels();
-// Stops the poll thread (flag, then join) and only then closes both ports, so no poll
-// step ever runs on a closed port. The channel objects stay in the table.
-void ShutdownChannels();
-// Stop, close and destroy the channels (tests and a clean process end).
-void DestroyChannels();

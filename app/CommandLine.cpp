@@ -1,4 +1,4 @@
-#include "core/CommandLine.h"
+#include "app/CommandLine.h"
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args)
 {

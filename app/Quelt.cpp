@@ -1,25 +1,11 @@
-#include "core/Quelt.h"
+#include "app/Quelt.h"
 
+#include "app/Channels.h"
 #include "commands/CommandQueue.h"
-#include "core/ChannelTable.h"
 #include "core/Notify.h"
 #include "core/TrafficLines.h"
 
-WndPos g_SendWndPos;
-WndPos g_RecvWndPos;
-WndPos g_ResultWndPos;
 CQueltApp theApp;
-
-StartupPlacement ComputeStartupPlacement(int W, int H)
-{
-    StartupPlacement p;
-    p.recv = {3 * W / 8, H / 2 + 9, 5 * W / 8, H / 2 - 37};
-    p.send = {3 * W / 8, 46, 5 * W / 8, H / 2 - 37};
-    p.result = {0, 46, 3 * W / 8, H - 74};
-    p.alarm = {W / 8, 6 * H / 8, 6 * W / 8, H / 8};
-    p.capture = {W / 8, 2 * H / 8, 6 * W / 8, 5 * H / 8};
-    return p;
-}
 
 bool CQueltApp::InitInstance(IQueltShell& shell)
 {

@@ -1,7 +1,7 @@
-#include "core/RunState.h"
+#include "app/RunState.h"
 
 #include "commands/CommandQueue.h"
-#include "core/ChannelTable.h"
+#include "app/Channels.h"
 #include "core/Config.h"
 #include "response/FrameHandler.h"
 

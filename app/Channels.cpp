@@ -1,4 +1,4 @@
-#include "core/ChannelTable.h"
+#include "app/Channels.h"
 
 #include <mutex>
 
@@ -6,8 +6,6 @@
 #include "core/Config.h"
 #include "core/Locks.h"
 #include "dnp3/QueltProtocol.h"
-
-ChannelTable g_Channels;
 
 namespace {
 
@@ -51,6 +49,15 @@ void RecreateChannels()
     g_Channels.pChannel[0].reset();
     g_Channels.pChannel[1].reset();
     CreateChannelObjects();
+}
+
+void ResetChannelLines()
+{
+    // Only this thread replaces the channels, so the entries stay put without the lock;
+    // the poll thread may be in a step of the same channel, which touches the port alone.
+    for (auto& pChannel : g_Channels.pChannel)
+        if (pChannel)
+            pChannel->ResetLine();
 }
 
 void ShutdownChannels()
