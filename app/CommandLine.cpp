@@ -7,6 +7,10 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args)
         const std::string& arg = args[i];
         if (arg == "--help" || arg == "-h") {
             cl.bHelp = true;
+        } else if (arg == "--version") {
+            cl.bVersion = true;
+        } else if (arg == "--verbose") {
+            cl.bVerbose = true;
         } else if (arg == "--demo") {
             cl.bDemo = true;
         } else if (arg == "--com1" || arg == "--com2") {
@@ -25,13 +29,20 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args)
 
 const char* CommandLineUsage()
 {
-    return "Usage: quelt [--com1 DEVICE] [--com2 DEVICE] | quelt --demo\n"
+    return "Usage: quelt [--com1 DEVICE] [--com2 DEVICE] [--verbose] | quelt --demo [--verbose]\n"
            "DNP3 master station and protocol analyser for one RTU on a serial line.\n"
            "\n"
            "  --com1 DEVICE  serial device behind COM1 (default /dev/ttyS0)\n"
            "  --com2 DEVICE  serial device behind COM2 (default /dev/ttyS1)\n"
            "  --demo         both ports on pseudo-terminals, a simulated RTU behind COM2\n"
+           "  --verbose      per-frame debug traces on stderr (also QUELT_VERBOSE=1)\n"
+           "  --version      print the version and exit\n"
            "  -h, --help     show this help and exit\n"
            "\n"
            "The DNP3 engine starts on COM2; the other port shows what it receives.\n";
+}
+
+std::string VersionText()
+{
+    return std::string("quelt ") + QUELT_VERSION + "\nDNP3 (IEEE 1815) master station and protocol analyser\n";
 }

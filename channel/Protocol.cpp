@@ -27,8 +27,8 @@ int CProtocol::OpenPort()
 {
     const std::string device = PortDevice(m_nPort);
     if (!m_Port.Open(device)) {
-        DebugTrace(PortName(m_nPort) + ": " + device + ": " + std::strerror(errno) + "\n");
-        ShowMessageBox(PortName(m_nPort));
+        // A user without a terminal sees only the box: it names the port and says why.
+        ShowMessageBox(PortName(m_nPort) + "\n" + device + ": " + std::strerror(errno));
         return 0;
     }
     const int nBaudRate = g_nBaudRate;
@@ -53,7 +53,7 @@ int CProtocol::Write(const std::uint8_t* pData, int nCount)
     if (!m_Port.Write(pData, nCount, nCount * m_nWriteMsPerOctet, nWritten))
         return 0;
     if (nWritten == nCount)
-        DebugTrace("\n" + std::to_string(nWritten) + " bytes written");
+        VerboseTrace("\n" + std::to_string(nWritten) + " bytes written");
     else
         DebugTrace("\nProbable Write Timeout: Total of " + std::to_string(nWritten) + " bytes sent");
     return 1;

@@ -38,7 +38,7 @@ bool CSerialPort::Open(const std::string& device)
         return false;
     // Not shared: another program holding the lock (or the exclusive mode) keeps us out.
     if (!isatty(fd) || flock(fd, LOCK_EX | LOCK_NB) != 0 || ioctl(fd, TIOCEXCL) != 0) {
-        const int err = errno;
+        const int err = errno == EWOULDBLOCK ? EBUSY : errno;  // held by another program
         ::close(fd);
         errno = err;
         return false;

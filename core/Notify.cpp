@@ -1,6 +1,9 @@
 #include "core/Notify.h"
 
+#include <atomic>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <mutex>
 
 namespace {
@@ -8,6 +11,10 @@ namespace {
 std::mutex g_mxHandlers;
 MessageBoxHandler g_MessageBox;
 TraceHandler g_Trace;
+std::atomic<bool> g_bVerbose{[] {
+    const char* pszValue = std::getenv("QUELT_VERBOSE");
+    return pszValue != nullptr && *pszValue != '\0' && std::strcmp(pszValue, "0") != 0;
+}()};
 
 void ToStderr(const std::string& text)
 {
@@ -46,3 +53,11 @@ void SetTraceHandler(TraceHandler handler)
     std::lock_guard lock(g_mxHandlers);
     g_Trace = std::move(handler);
 }
+
+void VerboseTrace(const std::string& text)
+{
+    if (g_bVerbose.load(std::memory_order_relaxed))
+        DebugTrace(text);
+}
+
+void SetVerboseTraces(bool bOn) { g_bVerbose.store(bOn, std::memory_order_relaxed); }

@@ -15,3 +15,8 @@ void SetMessageBoxHandler(MessageBoxHandler handler);  // empty handler: stderr
 using TraceHandler = std::function<void(const std::string& text)>;
 void DebugTrace(const std::string& text);
 void SetTraceHandler(TraceHandler handler);  // empty handler: stderr
+
+// Per-frame debug output (the "N bytes written" trace): dropped unless asked for with
+// --verbose or QUELT_VERBOSE=1, since it would drown everything else on stderr.
+void VerboseTrace(const std::string& text);
+void SetVerboseTraces(bool bOn);

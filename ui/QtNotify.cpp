@@ -11,7 +11,7 @@ namespace {
 
 void ShowWarning(const QString& text)
 {
-    QMessageBox::warning(nullptr, QApplication::applicationDisplayName(), text);
+    QMessageBox::warning(nullptr, QApplication::applicationName(), text);
 }
 
 }  // namespace

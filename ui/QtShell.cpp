@@ -1,5 +1,6 @@
 #include "ui/QtShell.h"
 
+#include <QApplication>
 #include <QEventLoop>
 #include <QTimer>
 
@@ -8,6 +9,7 @@
 #include "monitor/RecvMessage.h"
 #include "monitor/ResultMessage.h"
 #include "monitor/SendMessage.h"
+#include "ui/AboutDlg.h"
 #include "ui/Placement.h"
 #include "ui/QueltDlg.h"
 
@@ -25,7 +27,7 @@ struct CQtShell::Windows {
     CLoadQueltData capture;
 };
 
-CQtShell::CQtShell() = default;
+CQtShell::CQtShell() { QApplication::setWindowIcon(AppIcon()); }  // every window shows it
 
 CQtShell::~CQtShell()
 {

@@ -1,12 +1,26 @@
 #include "ui/QueltDlg.h"
 
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QTimerEvent>
 #include <QVBoxLayout>
 
 #include "app/RunState.h"
+#include "commands/CommandTable.h"
+#include "core/Config.h"
+#include "core/TrafficLines.h"
+#include "monitor/AlarmMessage.h"
+#include "monitor/RecvMessage.h"
+#include "monitor/ResultMessage.h"
+#include "monitor/SendMessage.h"
+#include "ui/AboutDlg.h"
+#include "ui/ChannelParam.h"
+#include "ui/ModeParam.h"
 #include "ui/Placement.h"
+#include "ui/QtShell.h"
+#include "ui/RTUDialog.h"
 
 namespace {
 
@@ -17,26 +31,128 @@ struct TimerSpec {
 
 const TimerSpec kTimers[] = {{1, 500}, {2, 1000}, {3, 1000}};
 
+// The window items of "信息窗口": their window and mask bit (none for the alarm window,
+// which is never arranged).
+struct WindowItem {
+    int nId;
+    int nMaskBit;
+    QWidget* (*pWindow)();
+};
+
+const WindowItem kWindowItems[] = {
+    {ID_WND_RECV, SHOW_RECV, [] { return static_cast<QWidget*>(g_wndRecv); }},
+    {ID_WND_SEND, SHOW_SEND, [] { return static_cast<QWidget*>(g_wndSend); }},
+    {ID_WND_RESULT, SHOW_RESULT, [] { return static_cast<QWidget*>(g_wndResult); }},
+    {ID_WND_ALARM, 0, [] { return static_cast<QWidget*>(g_wndAlarm); }},
+};
+
+const WindowItem* FindWindowItem(int nId)
+{
+    for (const WindowItem& item : kWindowItems)
+        if (item.nId == nId)
+            return &item;
+    return nullptr;
+}
+
+QWidget* WindowOf(ArrangedWindow window)
+{
+    switch (window) {
+    case ARRANGE_SEND:
+        return g_wndSend;
+    case ARRANGE_RECV:
+        return g_wndRecv;
+    case ARRANGE_RESULT:
+        return g_wndResult;
+    }
+    return nullptr;
+}
+
+int* PauseFlag(PauseWindow window)
+{
+    switch (window) {
+    case PAUSE_RECV:
+        return g_wndRecv != nullptr ? &g_wndRecv->m_bPause : nullptr;
+    case PAUSE_SEND:
+        return g_wndSend != nullptr ? &g_wndSend->m_bPause : nullptr;
+    case PAUSE_RESULT:
+        return g_wndResult != nullptr ? &g_wndResult->m_bPause : nullptr;
+    }
+    return nullptr;
+}
+
+// Parameter dialogs block the strip only: the monitoring windows stay usable.
+int RunModal(QDialog& dialog)
+{
+    dialog.setWindowModality(Qt::WindowModal);
+    return dialog.exec();
+}
+
+bool IsExitKey(const QKeyEvent* pEvent)
+{
+    const int nKey = pEvent->key();
+    return nKey == Qt::Key_Escape || nKey == Qt::Key_Return || nKey == Qt::Key_Enter;
+}
+
 }  // namespace
 
 CQueltDlg::CQueltDlg(QWidget* pParent)
     : QDialog(pParent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                            Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      m_pMenuBar(new QMenuBar(this))
+      m_hIcon(AppIcon()), m_pMenuBar(new QMenuBar(this)), m_pSystemMenu(new QMenu(this))
 {
     setObjectName(QString::number(IDD));
     setWindowTitle(QStringLiteral("Quelt DNP3 主站规约调试"));
+    setWindowIcon(m_hIcon);
     auto* pLayout = new QVBoxLayout(this);
     pLayout->setContentsMargins(0, 0, 0, 0);
     pLayout->setMenuBar(m_pMenuBar);
     BuildMenu();
+    // The desktop's own window menu cannot be extended; the about item sits on the
+    // strip's context menu instead.
+    connect(AddCommand(m_pSystemMenu, QStringLiteral("&About Quelt..."), ID_ABOUT), &QAction::triggered, this,
+            &CQueltDlg::OnAbout);
+    m_pMenuBar->installEventFilter(this);
 }
 
 void CQueltDlg::BuildMenu()
 {
-    QMenu* pExit = m_pMenuBar->addMenu(QStringLiteral("软件退出"));
-    connect(AddCommand(pExit, QStringLiteral("退出(&X)"), ID_APP_EXIT), &QAction::triggered, this,
-            &QDialog::reject);
+    for (const MenuNode& popup : MainMenuResource()) {
+        QMenu* pPopup = m_pMenuBar->addMenu(QString::fromStdString(popup.Text));
+        for (std::size_t i = 0; i < popup.Children.size(); ++i) {
+            if (i > 0)
+                pPopup->addSeparator();
+            const MenuNode& item = popup.Children[i];
+            if (item.Children.empty()) {
+                AddCommand(pPopup, QString::fromStdString(item.Text), item.nId);
+                continue;
+            }
+            QMenu* pSubmenu = pPopup->addMenu(QString::fromStdString(item.Text));
+            for (const MenuNode& command : item.Children)
+                AddCommand(pSubmenu, QString::fromStdString(command.Text), command.nId);
+        }
+    }
+
+    for (const WindowItem& item : kWindowItems) {
+        QAction* pAction = MenuAction(item.nId);
+        pAction->setCheckable(true);
+        pAction->setChecked(item.nMaskBit != 0);  // the alarm window starts hidden
+        m_Commands[item.nId] = [this, nId = item.nId] { OnWindowToggle(nId); };
+    }
+    for (int w = 0; w < kPauseWindows; ++w)
+        m_Commands[kPauseItems[w].nId] = [this, w] { OnPause(static_cast<PauseWindow>(w)); };
+    m_Commands[ID_PAUSE_ALL] = [this] { OnPauseAll(); };
+    m_Commands[ID_CONTINUE_ALL] = [this] { OnContinueAll(); };
+    m_Commands[ID_CHANNEL_PARAM] = [this] { OnChannelParam(); };
+    m_Commands[ID_RTU_PARAM] = [this] { OnRtuParam(); };
+    m_Commands[ID_MODE_PARAM] = [this] { OnModeParam(); };
+    m_Commands[ID_APP_EXIT] = [this] { reject(); };
+
+    // The manual commands, the send queue and the capture commands get their dialogs
+    // later; until then they are shown but cannot be chosen.
+    for (const MenuCommand& command : kMenuCommands)
+        MenuAction(command.nId)->setEnabled(false);
+    for (int nId : {ID_SHOW_QUEUE, ID_CAPTURE_RECV, ID_CAPTURE_SEND, ID_SHOW_CAPTURE})
+        MenuAction(nId)->setEnabled(false);
 }
 
 QAction* CQueltDlg::AddCommand(QMenu* pMenu, const QString& text, int nId)
@@ -44,12 +160,23 @@ QAction* CQueltDlg::AddCommand(QMenu* pMenu, const QString& text, int nId)
     QAction* pAction = pMenu->addAction(text);
     pAction->setData(nId);
     pAction->setObjectName(QString::number(nId));
+    connect(pAction, &QAction::triggered, this, [this, nId] { OnCommand(nId); });
     return pAction;
 }
 
-QAction* CQueltDlg::MenuAction(int nId) const
+void CQueltDlg::OnCommand(int nId)
 {
-    return m_pMenuBar->findChild<QAction*>(QString::number(nId));
+    const auto it = m_Commands.find(nId);
+    if (it != m_Commands.end())
+        it->second();
+}
+
+QAction* CQueltDlg::MenuAction(int nId) const { return findChild<QAction*>(QString::number(nId)); }
+
+QMenu* CQueltDlg::Popup(int nIndex) const
+{
+    const QList<QAction*> popups = m_pMenuBar->actions();
+    return nIndex >= 0 && nIndex < popups.size() ? popups[nIndex]->menu() : nullptr;
 }
 
 void CQueltDlg::PlaceStrip()
@@ -57,16 +184,151 @@ void CQueltDlg::PlaceStrip()
     int W = 0;
     int H = 0;
     DesktopSize(W, H);
-    PlaceWindow(this, {0, 0, W, kStripHeight}, false);
+    PlaceWindow(this, StripPlacement(W), true);
 }
 
 bool CQueltDlg::OnInitDialog()
 {
     PlaceStrip();
+    MenuAction(ID_PAUSE_ALL)->setEnabled(true);
+    MenuAction(ID_CONTINUE_ALL)->setEnabled(false);
+    WatchWindows();
     InitialiseRunState();
     for (const TimerSpec& t : kTimers)
         m_TimerIds[startTimer(t.nPeriodMs)] = t.nId;
     return true;
+}
+
+void CQueltDlg::WatchWindows()
+{
+    for (const WindowItem& item : kWindowItems) {
+        if (QWidget* pWindow = item.pWindow()) {
+            pWindow->installEventFilter(this);
+            SyncWindowItem(pWindow);
+        }
+    }
+}
+
+void CQueltDlg::SyncWindowItem(QWidget* pWindow)
+{
+    for (const WindowItem& item : kWindowItems) {
+        if (item.pWindow() != pWindow)
+            continue;
+        const bool bVisible = pWindow->isVisible();
+        MenuAction(item.nId)->setChecked(bVisible);
+        if (item.nMaskBit != 0) {
+            if (bVisible)
+                g_nWindowMask.fetch_or(item.nMaskBit);
+            else
+                g_nWindowMask.fetch_and(~item.nMaskBit);
+        }
+    }
+}
+
+void CQueltDlg::OnWindowToggle(int nId)
+{
+    const WindowItem* pItem = FindWindowItem(nId);
+    QWidget* pWindow = pItem != nullptr ? pItem->pWindow() : nullptr;
+    if (pWindow == nullptr)
+        return;
+    pWindow->setVisible(!pWindow->isVisible());
+    SyncWindowItem(pWindow);
+    if (pItem->nMaskBit != 0)
+        ArrangeWindows();
+}
+
+void CQueltDlg::ArrangeWindows()
+{
+    int W = 0;
+    int H = 0;
+    DesktopSize(W, H);
+    PlaceWindow(this, StripPlacement(W), true);
+    showNormal();
+    const Arrangement arrangement = ComputeArrangement(g_nWindowMask, W, H);
+    StoreArrangement(arrangement);
+    for (int i = 0; i < arrangement.nCount; ++i) {
+        if (QWidget* pWindow = WindowOf(arrangement.items[i].window)) {
+            PlaceWindow(pWindow, arrangement.items[i].pos, true);
+            pWindow->show();
+        }
+    }
+}
+
+void CQueltDlg::SetPauseFlag(PauseWindow window, int bPaused)
+{
+    if (int* pFlag = PauseFlag(window))
+        *pFlag = bPaused;
+    // By position, keeping the id, as the menu's texts are addressed.
+    const PauseItem& item = kPauseItems[window];
+    if (QMenu* pPopup = Popup(kInfoControlPopup))
+        pPopup->actions().at(item.nPosition)->setText(QString::fromUtf8(PauseItemText(window, bPaused)));
+}
+
+void CQueltDlg::UpdatePauseGroup()
+{
+    int flags[kPauseWindows] = {};
+    for (int w = 0; w < kPauseWindows; ++w)
+        if (const int* pFlag = PauseFlag(static_cast<PauseWindow>(w)))
+            flags[w] = *pFlag;
+    const PauseGroupState state = ComputePauseGroupState(flags);
+    MenuAction(ID_PAUSE_ALL)->setEnabled(state.bPauseAllEnabled);
+    MenuAction(ID_CONTINUE_ALL)->setEnabled(state.bContinueAllEnabled);
+}
+
+void CQueltDlg::OnPause(PauseWindow window)
+{
+    const int* pFlag = PauseFlag(window);
+    SetPauseFlag(window, pFlag != nullptr && *pFlag != 0 ? 0 : 1);
+    UpdatePauseGroup();
+}
+
+void CQueltDlg::OnPauseAll()
+{
+    for (int w = 0; w < kPauseWindows; ++w)
+        SetPauseFlag(static_cast<PauseWindow>(w), 1);
+    UpdatePauseGroup();
+}
+
+void CQueltDlg::OnContinueAll()
+{
+    for (int w = 0; w < kPauseWindows; ++w)
+        SetPauseFlag(static_cast<PauseWindow>(w), 0);
+    UpdatePauseGroup();
+}
+
+void CQueltDlg::OnChannelParam()
+{
+    CChannelParam dlg(this);
+    dlg.SetChoice(ChoiceFromWords(CurrentChannelWords()));
+    if (RunModal(dlg) != QDialog::Accepted)
+        return;
+    ApplyChannelWords(WordsFromChoice(dlg.Choice(), CurrentChannelWords()));
+}
+
+void CQueltDlg::OnRtuParam()
+{
+    CRTUDialog dlg(this);
+    dlg.SetValues(CurrentRtuValues());
+    if (RunModal(dlg) != QDialog::Accepted)
+        return;
+    ApplyRtuValues(dlg.Values());
+}
+
+void CQueltDlg::OnModeParam()
+{
+    CModeParam dlg(this);
+    dlg.m_nAskMode = g_nAskMode;
+    dlg.m_nCallMode = g_nCallMode;
+    if (RunModal(dlg) != QDialog::Accepted)
+        return;
+    g_nAskMode = dlg.m_nAskMode;
+    g_nCallMode = dlg.m_nCallMode;
+}
+
+void CQueltDlg::OnAbout()
+{
+    CAboutDlg dlg(this);
+    RunModal(dlg);
 }
 
 void CQueltDlg::timerEvent(QTimerEvent* pEvent)
@@ -96,10 +358,30 @@ void CQueltDlg::OnTimer(int nIDEvent)
 void CQueltDlg::keyPressEvent(QKeyEvent* pEvent)
 {
     // No controls, so Enter and Escape both end the run, like the exit command.
-    if (pEvent->key() == Qt::Key_Return || pEvent->key() == Qt::Key_Enter ||
-        pEvent->key() == Qt::Key_Escape) {
+    if (IsExitKey(pEvent)) {
         reject();
         return;
     }
     QDialog::keyPressEvent(pEvent);
+}
+
+void CQueltDlg::contextMenuEvent(QContextMenuEvent* pEvent) { m_pSystemMenu->exec(pEvent->globalPos()); }
+
+bool CQueltDlg::eventFilter(QObject* pWatched, QEvent* pEvent)
+{
+    if (pWatched == m_pMenuBar) {
+        // The menu bar keeps the focus after a menu was left with Escape and would swallow
+        // the keys that end the run. While one of its titles is highlighted it keeps them
+        // for its own navigation.
+        if (pEvent->type() == QEvent::KeyPress && IsExitKey(static_cast<QKeyEvent*>(pEvent)) &&
+            m_pMenuBar->activeAction() == nullptr) {
+            reject();
+            return true;
+        }
+        return false;
+    }
+    const QEvent::Type type = pEvent->type();
+    if ((type == QEvent::Show || type == QEvent::Hide) && !pEvent->spontaneous())
+        SyncWindowItem(static_cast<QWidget*>(pWatched));
+    return false;
 }

@@ -4,9 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "channel/PortMap.h"
 #include "app/CommandLine.h"
 #include "app/Quelt.h"
+#include "channel/PortMap.h"
+#include "core/Notify.h"
 #include "sim/DemoRtu.h"
 #include "ui/QtNotify.h"
 #include "ui/QtShell.h"
@@ -22,6 +23,12 @@ int main(int argc, char* argv[])
         std::fputs(CommandLineUsage(), stdout);
         return 0;
     }
+    if (cl.bVersion) {
+        std::fputs(VersionText().c_str(), stdout);
+        return 0;
+    }
+    if (cl.bVerbose)
+        SetVerboseTraces(true);
     for (int nPort = 0; nPort < 2; ++nPort)
         if (!cl.Devices[nPort].empty())
             MapPortDevice(nPort, cl.Devices[nPort]);
@@ -33,7 +40,8 @@ int main(int argc, char* argv[])
 
     int nQtArgc = 1;  // the options are ours, not Qt's
     QApplication app(nQtArgc, argv);
-    QApplication::setApplicationDisplayName(QStringLiteral("Quelt"));
+    QApplication::setApplicationName(QStringLiteral("Quelt"));
+    QApplication::setApplicationVersion(QStringLiteral(QUELT_VERSION));
     QApplication::setQuitOnLastWindowClosed(false);
     InstallQtNotify();
 

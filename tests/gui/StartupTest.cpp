@@ -68,8 +68,8 @@ TEST_F(StartupTest, StartupCreatesThePlacedWindowsAndShowsLineTrafficInHex)
         }
         EXPECT_EQ(dlg.frameGeometry(), QRect(0, 0, W, CQueltDlg::kStripHeight));
         EXPECT_TRUE(dlg.isVisible());
-        ASSERT_NE(dlg.MenuAction(CQueltDlg::ID_APP_EXIT), nullptr);
-        EXPECT_EQ(dlg.MenuAction(CQueltDlg::ID_APP_EXIT)->text().toStdString(), "退出(&X)");
+        ASSERT_NE(dlg.MenuAction(ID_APP_EXIT), nullptr);
+        EXPECT_EQ(dlg.MenuAction(ID_APP_EXIT)->text().toStdString(), "退出(&X)");
         EXPECT_EQ(g_nWindowMask.load(), 7);
         EXPECT_TRUE(g_Channels.PollThread.joinable());
 
@@ -79,7 +79,7 @@ TEST_F(StartupTest, StartupCreatesThePlacedWindowsAndShowsLineTrafficInHex)
             return g_wndRecv->m_editMsg->toPlainText().contains(QStringLiteral("05 64 FE "));
         })) << g_wndRecv->m_editMsg->toPlainText().toStdString();
         bChecked = true;
-        dlg.MenuAction(CQueltDlg::ID_APP_EXIT)->trigger();
+        dlg.MenuAction(ID_APP_EXIT)->trigger();
     };
 
     EXPECT_FALSE(theApp.InitInstance(shell));

@@ -58,4 +58,7 @@ TEST(CommandLineTest, OptionsAndErrors)
         }
     }
     EXPECT_TRUE(ParseCommandLine({"--demo"}).bDemo);
+    EXPECT_TRUE(ParseCommandLine({"--demo", "--verbose"}).bVerbose);
+    EXPECT_TRUE(ParseCommandLine({"--version"}).bVersion);
+    EXPECT_EQ(VersionText().rfind(std::string("quelt ") + QUELT_VERSION + "\n", 0), 0u);
 }

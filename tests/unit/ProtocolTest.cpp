@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <mutex>
 #include <thread>
 
@@ -9,6 +11,7 @@
 #include "core/Clock.h"
 #include "core/Config.h"
 #include "core/Locks.h"
+#include "core/Notify.h"
 #include "core/TrafficLines.h"
 #include "support/Pty.h"
 #include "support/StateReset.h"
@@ -119,8 +122,9 @@ TEST_F(ProtocolTest, PortThatFailsToOpenIsReportedAndStaysHarmless)
     MapPortDevice(COM2, "/nonexistent/quelt-tty");
     RecordingChannel channel(COM2);
     EXPECT_FALSE(channel.IsPortOpen());
-    ASSERT_EQ(m_MessageBoxes.size(), 1u);
-    EXPECT_EQ(m_MessageBoxes[0], "COM2");
+    // The box names the port and, on a line of its own, the device and the reason.
+    EXPECT_EQ(m_MessageBoxes, std::vector<std::string>{"COM2\n/nonexistent/quelt-tty: " +
+                                                       std::string(std::strerror(ENOENT))});
     std::uint8_t buf[16];
     EXPECT_EQ(channel.Read(buf, sizeof buf), 0);
     EXPECT_EQ(channel.Write(buf, 4), 0);
@@ -138,7 +142,8 @@ TEST_F(ProtocolTest, SecondOpenOfTheSameDeviceIsRefused)
     CProtocol second(COM2);
     EXPECT_TRUE(first.IsPortOpen());
     EXPECT_FALSE(second.IsPortOpen());
-    EXPECT_EQ(m_MessageBoxes, std::vector<std::string>{"COM2"});
+    EXPECT_EQ(m_MessageBoxes,
+              std::vector<std::string>{"COM2\n" + m_Line.Device() + ": " + std::strerror(EBUSY)});
 }
 
 TEST_F(ProtocolTest, SilenceResetsTheLineAfterMoreThanThirtySecondsAndAgainEvery31)
@@ -169,4 +174,18 @@ TEST_F(ProtocolTest, SilenceResetsTheLineAfterMoreThanThirtySecondsAndAgainEvery
     m_Clock.AdvanceSeconds(30);
     channel.PollStep();
     EXPECT_EQ(channel.nResets, 3);
+}
+
+TEST_F(ProtocolTest, PerFrameWriteTraceOnlyWhenAskedFor)
+{
+    MapPortDevice(COM2, m_Line.Device());
+    CProtocol channel(COM2);
+    const std::uint8_t frame[4] = {0x05, 0x64, 0x05, 0xC0};
+    SetVerboseTraces(false);
+    EXPECT_EQ(channel.Write(frame, 4), 1);
+    EXPECT_TRUE(m_Traces.empty());
+    SetVerboseTraces(true);
+    EXPECT_EQ(channel.Write(frame, 4), 1);
+    SetVerboseTraces(false);
+    EXPECT_EQ(m_Traces, std::vector<std::string>{"\n4 bytes written"});
 }

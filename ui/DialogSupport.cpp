@@ -1,0 +1,37 @@
+#include "ui/DialogSupport.h"
+
+#include <QDialog>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "core/Notify.h"
+
+QLayout* ConfirmCancelButtons(QDialog* pDialog, const QString& confirm, const QString& cancel)
+{
+    auto* pOk = WithId(new QPushButton(confirm, pDialog), IDOK);
+    pOk->setDefault(true);
+    QObject::connect(pOk, &QPushButton::clicked, pDialog, &QDialog::accept);
+    auto* pRow = new QHBoxLayout;
+    pRow->addStretch();
+    pRow->addWidget(pOk);
+    if (!cancel.isEmpty()) {
+        auto* pCancel = WithId(new QPushButton(cancel, pDialog), IDCANCEL);
+        QObject::connect(pCancel, &QPushButton::clicked, pDialog, &QDialog::reject);
+        pRow->addWidget(pCancel);
+    }
+    return pRow;
+}
+
+bool ReadIntegerControl(QLineEdit* pEdit, const IntegerField& field, int& nValue)
+{
+    const IntegerFieldResult result = ReadIntegerField(pEdit->text().toStdString(), field.nMin, field.nMax);
+    if (!result.Error.empty()) {
+        ShowMessageBox(result.Error);
+        pEdit->setFocus();
+        pEdit->selectAll();
+        return false;
+    }
+    nValue = result.nValue;
+    return true;
+}

@@ -1,0 +1,30 @@
+#pragma once
+// What the parameter dialogs share: controls found by their numeric ids, the confirm and
+// cancel buttons, and reading integer fields with the framework's messages.
+#include <QString>
+
+#include "ui/IntegerField.h"
+
+class QDialog;
+class QLayout;
+class QLineEdit;
+class QWidget;
+
+constexpr int IDOK = 1;
+constexpr int IDCANCEL = 2;
+
+// Gives a control its numeric id, by which tests and the dialog find it again.
+template <class Control>
+Control* WithId(Control* pControl, int nId)
+{
+    pControl->setObjectName(QString::number(nId));
+    return pControl;
+}
+
+// The confirm (id 1, the default) and cancel (id 2) buttons, right-aligned; no cancel
+// button when its text is empty.
+QLayout* ConfirmCancelButtons(QDialog* pDialog, const QString& confirm, const QString& cancel);
+
+// Reads one integer field on confirm. On a bad value: the framework's message, the focus
+// on the field with its text selected, and false.
+bool ReadIntegerControl(QLineEdit* pEdit, const IntegerField& field, int& nValue);

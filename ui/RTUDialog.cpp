@@ -1,0 +1,72 @@
+#include "ui/RTUDialog.h"
+
+#include <QFormLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRegularExpressionValidator>
+#include <QVBoxLayout>
+
+#include "ui/DialogSupport.h"
+
+CRTUDialog::CRTUDialog(QWidget* pParent) : QDialog(pParent)
+{
+    setObjectName(QString::number(IDD));
+    setWindowTitle(QStringLiteral("远动参数"));
+
+    auto* pForm = new QFormLayout;
+    auto* pDigits = new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), this);
+    for (int i = 0; i < kRtuFieldCount; ++i) {
+        auto* pEdit = WithId(new QLineEdit(this), kRtuFields[i].field.nControlId);
+        pEdit->setAlignment(Qt::AlignCenter);
+        pEdit->setValidator(pDigits);  // digits only, as typed
+        pForm->addRow(new QLabel(QString::fromUtf8(kRtuFields[i].pszLabel), this), pEdit);
+        m_pEdits[i] = pEdit;
+    }
+    auto* pLayout = new QVBoxLayout(this);
+    pLayout->addLayout(pForm);
+    pLayout->addLayout(ConfirmCancelButtons(this, QStringLiteral("确定"), QStringLiteral("取消")));
+}
+
+int* CRTUDialog::Member(int nField)
+{
+    int* const members[kRtuFieldCount] = {&m_nScanPeriod, &m_nMasterAddress, &m_nRtuAddress,
+                                          &m_nYcNum,      &m_nYmNum,         &m_nYxNum};
+    return members[nField];
+}
+
+RtuValues CRTUDialog::Values() const
+{
+    RtuValues v;
+    v.n[RTU_SCAN_PERIOD] = m_nScanPeriod;
+    v.n[RTU_MASTER_ADDRESS] = m_nMasterAddress;
+    v.n[RTU_RTU_ADDRESS] = m_nRtuAddress;
+    v.n[RTU_YC_NUM] = m_nYcNum;
+    v.n[RTU_YM_NUM] = m_nYmNum;
+    v.n[RTU_YX_NUM] = m_nYxNum;
+    return v;
+}
+
+void CRTUDialog::SetValues(const RtuValues& values)
+{
+    for (int i = 0; i < kRtuFieldCount; ++i)
+        *Member(i) = values.n[i];
+}
+
+void CRTUDialog::showEvent(QShowEvent* pEvent)
+{
+    for (int i = 0; i < kRtuFieldCount; ++i)
+        m_pEdits[i]->setText(QString::number(*Member(i)));
+    QDialog::showEvent(pEvent);
+}
+
+void CRTUDialog::accept()
+{
+    // Nothing is taken over until every field has passed.
+    int values[kRtuFieldCount];
+    for (int i = 0; i < kRtuFieldCount; ++i)
+        if (!ReadIntegerControl(m_pEdits[i], kRtuFields[i].field, values[i]))
+            return;
+    for (int i = 0; i < kRtuFieldCount; ++i)
+        *Member(i) = values[i];
+    QDialog::accept();
+}

@@ -1,0 +1,24 @@
+#pragma once
+// The RTU dialog's six fields: their controls, bounds and configuration words, in the
+// order they are checked on confirm, and what confirming writes.
+#include "ui/IntegerField.h"
+
+enum RtuField { RTU_SCAN_PERIOD, RTU_MASTER_ADDRESS, RTU_RTU_ADDRESS, RTU_YC_NUM, RTU_YM_NUM, RTU_YX_NUM };
+constexpr int kRtuFieldCount = 6;
+
+struct RtuFieldSpec {
+    IntegerField field;
+    const char* pszLabel;
+};
+
+// In checking order, indexed by RtuField.
+extern const RtuFieldSpec kRtuFields[kRtuFieldCount];
+
+struct RtuValues {
+    int n[kRtuFieldCount] = {};  // indexed by RtuField
+};
+
+RtuValues CurrentRtuValues();
+// Writes the RTU address, master address, scan period, then the YX, YC and YM counts, and
+// gives the point image its new counts (the arrays and their values stay).
+void ApplyRtuValues(const RtuValues& values);
