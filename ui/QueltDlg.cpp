@@ -365,6 +365,17 @@ void CQueltDlg::keyPressEvent(QKeyEvent* pEvent)
     QDialog::keyPressEvent(pEvent);
 }
 
+void CQueltDlg::mousePressEvent(QMouseEvent* pEvent)
+{
+    // A click on the strip ends the menu bar's keyboard navigation, as it does on the
+    // platform, so the next Escape or Enter is the strip's again.
+    if (QApplication::activePopupWidget() == nullptr && m_pMenuBar->activeAction() != nullptr)
+        m_pMenuBar->setActiveAction(nullptr);
+    if (focusWidget() == m_pMenuBar)
+        m_pMenuBar->clearFocus();
+    QDialog::mousePressEvent(pEvent);
+}
+
 void CQueltDlg::contextMenuEvent(QContextMenuEvent* pEvent) { m_pSystemMenu->exec(pEvent->globalPos()); }
 
 bool CQueltDlg::eventFilter(QObject* pWatched, QEvent* pEvent)
@@ -372,7 +383,7 @@ bool CQueltDlg::eventFilter(QObject* pWatched, QEvent* pEvent)
     if (pWatched == m_pMenuBar) {
         // The menu bar keeps the focus after a menu was left with Escape and would swallow
         // the keys that end the run. While one of its titles is highlighted it keeps them
-        // for its own navigation.
+        // for its own navigation (Escape once more leaves it, as on the platform).
         if (pEvent->type() == QEvent::KeyPress && IsExitKey(static_cast<QKeyEvent*>(pEvent)) &&
             m_pMenuBar->activeAction() == nullptr) {
             reject();

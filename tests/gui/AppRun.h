@@ -1,0 +1,42 @@
+#pragma once
+// Runs Quelt as main() does, on the offscreen platform, and lets a test act as the
+// operator once the main window is up.
+#include <QAction>
+#include <QApplication>
+#include <QTimer>
+#include <QWidget>
+
+#include <functional>
+
+#include "support/StateReset.h"
+
+class CQueltDlg;
+
+class AppTest : public SharedStateTest {
+protected:
+    // Start-up, the body, exit. The body ends the run (the exit item, Escape...); if it
+    // does not, the run is ended after it.
+    void RunQuelt(const std::function<void(CQueltDlg&)>& body);
+};
+
+// Chooses a menu command whose modal dialog the work then handles and closes. False when
+// no such dialog came up.
+template <class Dialog>
+bool WithModalDialog(QAction* pAction, const std::function<void(Dialog&)>& work)
+{
+    bool bSeen = false;
+    QTimer::singleShot(0, [&] {
+        QWidget* pModal = QApplication::activeModalWidget();
+        if (auto* pDialog = qobject_cast<Dialog*>(pModal)) {
+            bSeen = true;
+            work(*pDialog);
+            pModal = QApplication::activeModalWidget();
+        }
+        if (pModal != nullptr && pModal->isVisible()) {
+            ADD_FAILURE() << "the dialog is still open";
+            pModal->close();
+        }
+    });
+    pAction->trigger();
+    return bSeen;
+}

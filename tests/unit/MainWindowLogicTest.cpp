@@ -1,0 +1,100 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "core/Config.h"
+#include "ui/ChannelSettings.h"
+#include "ui/IntegerField.h"
+#include "ui/PauseState.h"
+
+TEST(PauseStateTest, GroupItemsFollowTheThreeFlags)
+{
+    const struct {
+        int flags[3];
+        bool bPauseAll, bContinueAll;
+    } cases[] = {
+        {{0, 0, 0}, true, false}, {{1, 0, 0}, true, true}, {{0, 1, 0}, true, true},
+        {{0, 0, 1}, true, true},  {{1, 1, 0}, true, true}, {{1, 0, 1}, true, true},
+        {{0, 1, 1}, true, true},  {{1, 1, 1}, false, true},
+    };
+    for (const auto& c : cases) {
+        const PauseGroupState s = ComputePauseGroupState(c.flags);
+        EXPECT_EQ(s.bPauseAllEnabled, c.bPauseAll) << c.flags[0] << c.flags[1] << c.flags[2];
+        EXPECT_EQ(s.bContinueAllEnabled, c.bContinueAll) << c.flags[0] << c.flags[1] << c.flags[2];
+    }
+}
+
+TEST(PauseStateTest, EachItemNamesWhatItDoesNext)
+{
+    const struct {
+        PauseWindow window;
+        int nId, nPosition;
+        const char* running;
+        const char* paused;
+    } cases[] = {
+        {PAUSE_RECV, 32781, 0, "接收暂停显示", "接收继续显示"},
+        {PAUSE_SEND, 32783, 2, "发送暂停显示", "发送继续显示"},
+        {PAUSE_RESULT, 32785, 4, "结果暂停刷新", "结果继续刷新"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(kPauseItems[c.window].nId, c.nId);
+        EXPECT_EQ(kPauseItems[c.window].nPosition, c.nPosition);
+        EXPECT_STREQ(PauseItemText(c.window, 0), c.running);
+        EXPECT_STREQ(PauseItemText(c.window, 1), c.paused);
+    }
+}
+
+TEST(ChannelSettingsTest, TranslationBothWays)
+{
+    // Position -> value for every list, and back.
+    const struct {
+        ChannelChoice choice;
+        ChannelWords words;
+    } cases[] = {
+        {{0, 0, 0, 0, 0}, {300, 8, 1, 0, COM1}},
+        {{1, 1, 1, 1, 1}, {600, 7, 2, 1, COM2}},
+        {{2, 2, 2, 2, 1}, {1200, 6, 0, 2, COM2}},
+        {{3, 3, 2, 0, 0}, {2400, 5, 0, 0, COM1}},
+        {{4, 0, 2, 0, 0}, {4800, 8, 0, 0, COM1}},
+        {{5, 0, 2, 0, 0}, {9600, 8, 0, 0, COM1}},
+    };
+    const ChannelWords unused{-5, -5, -5, -5, -5};
+    for (const auto& c : cases) {
+        EXPECT_EQ(WordsFromChoice(c.choice, unused), c.words) << c.words.nBaudRate;
+        EXPECT_EQ(ChoiceFromWords(c.words), c.choice) << c.words.nBaudRate;
+    }
+
+    SetConfigDefaults();  // "1200", "8", "NONE", "1", COM2
+    EXPECT_EQ(ChoiceFromWords(CurrentChannelWords()), (ChannelChoice{2, 0, 2, 0, 1}));
+    EXPECT_STREQ(kParityEntries[2], "NONE");
+    EXPECT_STREQ(kStopBitsEntries[1], "1.5");
+
+    // A value without an entry is no selection; no selection keeps the current value.
+    EXPECT_EQ(ChoiceFromWords({19200, 9, 3, 5, 2}), (ChannelChoice{-1, -1, -1, -1, -1}));
+    const ChannelWords current{1200, 8, 0, 0, COM2};
+    EXPECT_EQ(WordsFromChoice({-1, -1, -1, -1, -1}, current), current);
+}
+
+TEST(IntegerFieldTest, ReadsLikeTheFrameworksDataExchange)
+{
+    const std::string notInteger = "Please enter an integer.";
+    const std::string scan = "Please enter an integer between 1 and 60.";
+    const struct {
+        const char* text;
+        int nValue;
+        std::string error;
+    } cases[] = {
+        {"1", 1, ""},          {"60", 60, ""},          {" 7 ", 7, ""},       {"+5", 5, ""},
+        {"0", 0, scan},        {"61", 0, scan},         {"-3", 0, scan},      {"99999999999999", 0, scan},
+        {"", 0, notInteger},   {"  ", 0, notInteger},   {"12a", 0, notInteger}, {"-", 0, notInteger},
+        {"1 2", 0, notInteger}, {"0x10", 0, notInteger},
+    };
+    for (const auto& c : cases) {
+        const IntegerFieldResult r = ReadIntegerField(c.text, 1, 60);
+        EXPECT_EQ(r.Error, c.error) << '"' << c.text << '"';
+        if (c.error.empty()) {
+            EXPECT_EQ(r.nValue, c.nValue) << c.text;
+        }
+    }
+    EXPECT_EQ(ReadIntegerField("65536", 1, 65535).Error, "Please enter an integer between 1 and 65535.");
+}
