@@ -27,35 +27,29 @@ CRTUDialog::CRTUDialog(QWidget* pParent) : QDialog(pParent)
     pLayout->addLayout(ConfirmCancelButtons(this, QStringLiteral("确定"), QStringLiteral("取消")));
 }
 
-int* CRTUDialog::Member(int nField)
-{
-    int* const members[kRtuFieldCount] = {&m_nScanPeriod, &m_nMasterAddress, &m_nRtuAddress,
-                                          &m_nYcNum,      &m_nYmNum,         &m_nYxNum};
-    return members[nField];
-}
+int CRTUDialog::* const CRTUDialog::kMembers[kRtuFieldCount] = {
+    &CRTUDialog::m_nScanPeriod, &CRTUDialog::m_nMasterAddress, &CRTUDialog::m_nRtuAddress,
+    &CRTUDialog::m_nYcNum,      &CRTUDialog::m_nYmNum,         &CRTUDialog::m_nYxNum,
+};
 
 RtuValues CRTUDialog::Values() const
 {
     RtuValues v;
-    v.n[RTU_SCAN_PERIOD] = m_nScanPeriod;
-    v.n[RTU_MASTER_ADDRESS] = m_nMasterAddress;
-    v.n[RTU_RTU_ADDRESS] = m_nRtuAddress;
-    v.n[RTU_YC_NUM] = m_nYcNum;
-    v.n[RTU_YM_NUM] = m_nYmNum;
-    v.n[RTU_YX_NUM] = m_nYxNum;
+    for (int i = 0; i < kRtuFieldCount; ++i)
+        v.n[i] = this->*kMembers[i];
     return v;
 }
 
 void CRTUDialog::SetValues(const RtuValues& values)
 {
     for (int i = 0; i < kRtuFieldCount; ++i)
-        *Member(i) = values.n[i];
+        this->*kMembers[i] = values.n[i];
 }
 
 void CRTUDialog::showEvent(QShowEvent* pEvent)
 {
     for (int i = 0; i < kRtuFieldCount; ++i)
-        m_pEdits[i]->setText(QString::number(*Member(i)));
+        m_pEdits[i]->setText(QString::number(this->*kMembers[i]));
     QDialog::showEvent(pEvent);
 }
 
@@ -67,6 +61,6 @@ void CRTUDialog::accept()
         if (!ReadIntegerControl(m_pEdits[i], kRtuFields[i].field, values[i]))
             return;
     for (int i = 0; i < kRtuFieldCount; ++i)
-        *Member(i) = values[i];
+        this->*kMembers[i] = values[i];
     QDialog::accept();
 }

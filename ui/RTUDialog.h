@@ -29,7 +29,8 @@ protected:
     void showEvent(QShowEvent* pEvent) override;
 
 private:
-    int* Member(int nField);
+    // The members by RtuField.
+    static int CRTUDialog::* const kMembers[kRtuFieldCount];
 
     QLineEdit* m_pEdits[kRtuFieldCount];
 };

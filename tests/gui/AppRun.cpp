@@ -1,6 +1,8 @@
 #include "gui/AppRun.h"
 
 #include "app/Quelt.h"
+#include "channel/PortMap.h"
+#include "core/Config.h"
 #include "ui/QtShell.h"
 #include "ui/QueltDlg.h"
 
@@ -14,4 +16,11 @@ void AppTest::RunQuelt(const std::function<void(CQueltDlg&)>& body)
     };
     theApp.InitInstance(shell);
     theApp.ExitInstance();
+}
+
+void PtyAppTest::SetUp()
+{
+    AppTest::SetUp();
+    MapPortDevice(COM1, m_Com1.Device());
+    MapPortDevice(COM2, m_Com2.Device());
 }

@@ -8,6 +8,7 @@
 
 #include <functional>
 
+#include "support/Pty.h"
 #include "support/StateReset.h"
 
 class CQueltDlg;
@@ -17,6 +18,14 @@ protected:
     // Start-up, the body, exit. The body ends the run (the exit item, Escape...); if it
     // does not, the run is ended after it.
     void RunQuelt(const std::function<void(CQueltDlg&)>& body);
+};
+
+// The same with COM1 and COM2 on ptys whose far ends the test holds.
+class PtyAppTest : public AppTest {
+protected:
+    void SetUp() override;
+
+    PtyPair m_Com1, m_Com2;
 };
 
 // Chooses a menu command whose modal dialog the work then handles and closes. False when

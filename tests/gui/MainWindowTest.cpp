@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "app/WindowLayout.h"
-#include "channel/PortMap.h"
 #include "core/Config.h"
 #include "core/TrafficLines.h"
 #include "gui/AppRun.h"
@@ -20,7 +19,6 @@
 #include "monitor/RecvMessage.h"
 #include "monitor/ResultMessage.h"
 #include "monitor/SendMessage.h"
-#include "support/Pty.h"
 #include "ui/AboutDlg.h"
 #include "ui/Placement.h"
 #include "ui/QtShell.h"
@@ -88,17 +86,7 @@ std::string Text(const QAction* pAction) { return pAction->text().toStdString();
 
 }  // namespace
 
-class MainWindowTest : public AppTest {
-protected:
-    void SetUp() override
-    {
-        AppTest::SetUp();
-        MapPortDevice(COM1, m_Com1.Device());
-        MapPortDevice(COM2, m_Com2.Device());
-    }
-
-    PtyPair m_Com1, m_Com2;
-};
+class MainWindowTest : public PtyAppTest {};
 
 TEST_F(MainWindowTest, MenuHoldsEveryItemWithItsIdAndItsStartingState)
 {

@@ -14,7 +14,6 @@
 #include <thread>
 
 #include "channel/ChannelTable.h"
-#include "channel/PortMap.h"
 #include "channel/Protocol.h"
 #include "core/Config.h"
 #include "core/TrafficLines.h"
@@ -55,17 +54,7 @@ bool IsEngine(int nEntry) { return dynamic_cast<CQueltProtocol*>(g_Channels.pCha
 
 }  // namespace
 
-class ParameterDialogTest : public AppTest {
-protected:
-    void SetUp() override
-    {
-        AppTest::SetUp();
-        MapPortDevice(COM1, m_Com1.Device());
-        MapPortDevice(COM2, m_Com2.Device());
-    }
-
-    PtyPair m_Com1, m_Com2;
-};
+class ParameterDialogTest : public PtyAppTest {};
 
 TEST_F(ParameterDialogTest, ChannelDialogShowsTheLineAndReprogramsOpenPortsOnlyWhenChanged)
 {

@@ -5,15 +5,18 @@
 #include <mutex>
 #include <thread>
 
+#include <termios.h>
+
+#include "app/Channels.h"
 #include "channel/PortMap.h"
 #include "channel/Protocol.h"
-#include "app/Channels.h"
 #include "core/Config.h"
 #include "core/Locks.h"
 #include "core/TrafficLines.h"
 #include "dnp3/QueltProtocol.h"
 #include "support/Pty.h"
 #include "support/StateReset.h"
+#include "ui/ChannelSettings.h"
 
 class ChannelTableTest : public SharedStateTest {
 protected:
@@ -76,6 +79,40 @@ TEST_F(ChannelTableTest, RecreationSwapsTheEngineWhileThePollThreadRuns)
     }
     std::lock_guard lock(g_csDisplay);
     EXPECT_EQ(g_RecvLines.TakeAll(), "42 ");
+}
+
+// The channel dialog's confirm, without the dialog: the GUI thread re-programs the open
+// ports while the poll thread steps over them, then moves the engine.
+TEST_F(ChannelTableTest, ConfirmedLineAndPortChangesWhileThePollThreadRuns)
+{
+    CreateChannels();
+    CProtocol* const before[2] = {g_Channels.pChannel[0].get(), g_Channels.pChannel[1].get()};
+    auto speedOf = [](const PtyPair& line) {
+        termios tio{};
+        tcgetattr(line.MasterFd(), &tio);
+        return cfgetospeed(&tio);
+    };
+
+    ChannelWords words = CurrentChannelWords();
+    EXPECT_FALSE(ApplyChannelWords(words).bLineReset);  // unchanged: nothing happens
+    words.nBaudRate = 4800;
+    words.nParity = 2;
+    const ChannelChange lineOnly = ApplyChannelWords(words);
+    EXPECT_TRUE(lineOnly.bLineReset);
+    EXPECT_FALSE(lineOnly.bRecreated);
+    EXPECT_EQ(speedOf(m_Com1), B4800);
+    EXPECT_EQ(speedOf(m_Com2), B4800);
+    EXPECT_EQ(g_nParity.load(), 2);
+    EXPECT_EQ(g_Channels.pChannel[0].get(), before[0]);
+    EXPECT_EQ(g_Channels.pChannel[1].get(), before[1]);
+
+    words.nBaudRate = 600;
+    words.nComPort = COM1;
+    const ChannelChange both = ApplyChannelWords(words);
+    EXPECT_TRUE(both.bLineReset && both.bRecreated);
+    EXPECT_TRUE(IsEngine(0));
+    EXPECT_EQ(speedOf(m_Com1), B600);
+    EXPECT_TRUE(m_MessageBoxes.empty());
 }
 
 namespace {
