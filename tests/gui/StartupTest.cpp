@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QWindow>
 
 #include "channel/PortMap.h"
 #include "gui/EventLoop.h"
@@ -59,6 +60,22 @@ TEST_F(StartupTest, StartupCreatesThePlacedWindowsAndShowsLineTrafficInHex)
             {g_wndAlarm, "告警信息", 144, expected.alarm, false},
             {g_wndCapture, "显示捕获数据", 149, expected.capture, false},
         };
+        // Under a window manager the frames come a little after the windows are shown (on
+        // a bare X display they never do).
+        ProcessEventsUntil(
+            [&] {
+                bool bFramed = !dlg.windowHandle()->frameMargins().isNull();
+                for (const auto& w : windows)
+                    bFramed = bFramed && (!w.bVisible || !w.pWindow->windowHandle()->frameMargins().isNull());
+                return bFramed;
+            },
+            1500);
+        ProcessEventsUntil([&] {
+            bool bPlaced = dlg.frameGeometry() == QRect(0, 0, W, CQueltDlg::kStripHeight);
+            for (const auto& w : windows)
+                bPlaced = bPlaced && w.pWindow->frameGeometry() == Rect(w.pos);
+            return bPlaced;
+        });
         for (const auto& w : windows) {
             ASSERT_NE(w.pWindow, nullptr) << w.caption;
             EXPECT_EQ(w.pWindow->windowTitle().toStdString(), w.caption);
