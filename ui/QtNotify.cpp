@@ -11,7 +11,10 @@ namespace {
 
 void ShowWarning(const QString& text)
 {
-    QMessageBox::warning(nullptr, QApplication::applicationName(), text);
+    // Over the dialog whose field it is about, when there is one.
+    QWidget* pOwner = QApplication::activeModalWidget();
+    QMessageBox::warning(pOwner != nullptr ? pOwner : QApplication::activeWindow(), QApplication::applicationName(),
+                         text);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "ui/QueltDlg.h"
 
 #include <QApplication>
+#include <QScreen>
 #include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QMenuBar>
@@ -80,10 +81,15 @@ int* PauseFlag(PauseWindow window)
     return nullptr;
 }
 
-// Parameter dialogs block the strip only: the monitoring windows stay usable.
+// Parameter dialogs block the strip only: the monitoring windows stay usable. Centred on
+// the desktop rather than on the thin strip, and not resizable, like a dialog template.
 int RunModal(QDialog& dialog)
 {
     dialog.setWindowModality(Qt::WindowModal);
+    dialog.adjustSize();
+    dialog.setFixedSize(dialog.size());
+    const QRect desktop = QGuiApplication::primaryScreen()->availableGeometry();
+    dialog.move(desktop.center() - dialog.rect().center());
     return dialog.exec();
 }
 
