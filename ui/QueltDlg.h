@@ -55,6 +55,8 @@ protected:
 
 private:
     void BuildMenu();
+    // The items of "信息窗口" and "信息控制" (WindowCommands.cpp).
+    void SetUpWindowCommands();
     QAction* AddCommand(QMenu* pMenu, const QString& text, int nId);
     void OnCommand(int nId);
     void PlaceStrip();
