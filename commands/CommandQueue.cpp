@@ -1,5 +1,6 @@
 #include "commands/CommandQueue.h"
 
+#include <algorithm>
 #include <mutex>
 
 #include "commands/CommandTable.h"
@@ -19,6 +20,41 @@ void ResetCommandQueue()
     g_nCmdCount = 0;
     g_nRunCount = 1;
     g_bCmdLoop = 0;
+}
+
+std::vector<CommandItem> CommandQueueSnapshot()
+{
+    std::lock_guard lock(g_csChannel);
+    return {g_CmdItems, g_CmdItems + std::clamp(g_nCmdCount, 0, kMaxCommands)};
+}
+
+int RunCount()
+{
+    std::lock_guard lock(g_csChannel);
+    return g_nRunCount;
+}
+
+int DeleteCommand(int nIndex)
+{
+    std::lock_guard lock(g_csChannel);
+    if (nIndex >= 0 && nIndex < g_nCmdCount) {
+        std::copy(g_CmdItems + nIndex + 1, g_CmdItems + g_nCmdCount, g_CmdItems + nIndex);
+        --g_nCmdCount;
+    }
+    return g_nCmdCount;
+}
+
+void DeleteAllCommands()
+{
+    std::lock_guard lock(g_csChannel);
+    g_nCmdCount = 0;
+}
+
+void SetRunCount(int nRunTimes)
+{
+    std::lock_guard lock(g_csChannel);
+    g_nRunCount = nRunTimes;
+    g_bCmdLoop = nRunTimes == 0 ? 1 : 0;
 }
 
 void ResetCtrlCommand()
@@ -69,5 +105,5 @@ void QueueManualCommand(const MenuCommand& command, const ManualChoice& choice)
         g_nCmdCount = nAt + nEntries;
     }
     g_nRunCount = choice.nRunTimes;
-    g_bCmdLoop = choice.nRunTimes == 0 ? 1 : 0;
+    g_bCmdLoop = choice.nRunTimes == 0 ? 1 : 0;  // taken over even when nothing was added
 }

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 #include <ctime>
+#include <vector>
 
 struct CommandItem {
     std::uint8_t byFunc;  // DNP3 function code
@@ -57,5 +58,14 @@ void QueueManualCommand(const MenuCommand& command, const ManualChoice& choice);
 
 // Empty queue, one run, no loop (start-up).
 void ResetCommandQueue();
+
+// The send-queue dialog's view and edits of the queue, each under g_csChannel.
+std::vector<CommandItem> CommandQueueSnapshot();
+int RunCount();
+// Removes entry nIndex; those behind it move up. Returns the entries left.
+int DeleteCommand(int nIndex);
+void DeleteAllCommands();
+// The run count, and endless runs when it is 0.
+void SetRunCount(int nRunTimes);
 // Point 0, close, relay time 0, nothing pending, both times now (main window start-up).
 void ResetCtrlCommand();

@@ -1,6 +1,9 @@
 #include "monitor/LoadQueltData.h"
 
 #include <QPlainTextEdit>
+#include <QTextCursor>
+
+#include "monitor/CaptureFile.h"
 
 CLoadQueltData::CLoadQueltData()
     : CMonitorWindow(IDD, QStringLiteral("显示捕获数据"),
@@ -8,4 +11,13 @@ CLoadQueltData::CLoadQueltData()
                          Qt::WindowCloseButtonHint),
       m_editMsg(AddFillingEdit(1001))
 {
+}
+
+void CLoadQueltData::ShowText(const std::string& text)
+{
+    m_editMsg->setPlainText(QString::fromStdString(ViewerLines(text)));
+    m_editMsg->moveCursor(QTextCursor::End);
+    m_editMsg->ensureCursorVisible();
+    show();
+    raise();
 }

@@ -1,5 +1,7 @@
 #pragma once
 // The captured-data viewer: shows a saved capture file.
+#include <string>
+
 #include "monitor/MonitorWindow.h"
 
 class QPlainTextEdit;
@@ -9,6 +11,10 @@ class CLoadQueltData : public CMonitorWindow {
 public:
     static constexpr int IDD = 149;
     CLoadQueltData();
+
+    // Replaces the whole text (no undo), puts the view at its end and shows the window,
+    // even after the operator closed it. The text is what a capture file reads as.
+    void ShowText(const std::string& text);
 
     QPlainTextEdit* m_editMsg;  // control 1001
 };

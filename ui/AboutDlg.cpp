@@ -4,7 +4,7 @@
 #include <QIcon>
 #include <QLabel>
 
-#include "ui/DialogSupport.h"
+#include "dialog/DialogSupport.h"
 
 QIcon AppIcon() { return QIcon(QStringLiteral(":/res/quelt.png")); }
 

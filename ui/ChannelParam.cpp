@@ -9,7 +9,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "ui/DialogSupport.h"
+#include "dialog/DialogSupport.h"
 
 namespace {
 

@@ -4,13 +4,12 @@
 #include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QMenuBar>
-#include <QScreen>
 #include <QTimerEvent>
 #include <QVBoxLayout>
 
 #include "app/RunState.h"
-#include "commands/CommandTable.h"
 #include "core/Config.h"
+#include "dialog/DialogSupport.h"
 #include "ui/AboutDlg.h"
 #include "ui/ChannelParam.h"
 #include "ui/ModeParam.h"
@@ -25,18 +24,6 @@ struct TimerSpec {
 };
 
 const TimerSpec kTimers[] = {{1, 500}, {2, 1000}, {3, 1000}};
-
-// Parameter dialogs block the strip only: the monitoring windows stay usable. Centred on
-// the desktop rather than on the thin strip, and not resizable, like a dialog template.
-int RunModal(QDialog& dialog)
-{
-    dialog.setWindowModality(Qt::WindowModal);
-    dialog.adjustSize();
-    dialog.setFixedSize(dialog.size());
-    const QRect desktop = QGuiApplication::primaryScreen()->availableGeometry();
-    dialog.move(desktop.center() - dialog.rect().center());
-    return dialog.exec();
-}
 
 bool IsExitKey(const QKeyEvent* pEvent)
 {
@@ -89,12 +76,7 @@ void CQueltDlg::BuildMenu()
     m_Commands[ID_MODE_PARAM] = [this] { OnModeParam(); };
     m_Commands[ID_APP_EXIT] = [this] { reject(); };
 
-    // The manual commands, the send queue and the capture commands get their dialogs
-    // later; until then they are shown but cannot be chosen.
-    for (const MenuCommand& command : kMenuCommands)
-        MenuAction(command.nId)->setEnabled(false);
-    for (int nId : {ID_SHOW_QUEUE, ID_CAPTURE_RECV, ID_CAPTURE_SEND, ID_SHOW_CAPTURE})
-        MenuAction(nId)->setEnabled(false);
+    SetUpCommandMenus();
 }
 
 QAction* CQueltDlg::AddCommand(QMenu* pMenu, const QString& text, int nId)
@@ -145,7 +127,7 @@ void CQueltDlg::OnChannelParam()
 {
     CChannelParam dlg(this);
     dlg.SetChoice(ChoiceFromWords(CurrentChannelWords()));
-    if (RunModal(dlg) != QDialog::Accepted)
+    if (RunDialog(dlg) != QDialog::Accepted)
         return;
     ApplyChannelWords(WordsFromChoice(dlg.Choice(), CurrentChannelWords()));
 }
@@ -154,7 +136,7 @@ void CQueltDlg::OnRtuParam()
 {
     CRTUDialog dlg(this);
     dlg.SetValues(CurrentRtuValues());
-    if (RunModal(dlg) != QDialog::Accepted)
+    if (RunDialog(dlg) != QDialog::Accepted)
         return;
     ApplyRtuValues(dlg.Values());
 }
@@ -164,7 +146,7 @@ void CQueltDlg::OnModeParam()
     CModeParam dlg(this);
     dlg.m_nAskMode = g_nAskMode;
     dlg.m_nCallMode = g_nCallMode;
-    if (RunModal(dlg) != QDialog::Accepted)
+    if (RunDialog(dlg) != QDialog::Accepted)
         return;
     g_nAskMode = dlg.m_nAskMode;
     g_nCallMode = dlg.m_nCallMode;
@@ -173,7 +155,7 @@ void CQueltDlg::OnModeParam()
 void CQueltDlg::OnAbout()
 {
     CAboutDlg dlg(this);
-    RunModal(dlg);
+    RunDialog(dlg);
 }
 
 void CQueltDlg::timerEvent(QTimerEvent* pEvent)

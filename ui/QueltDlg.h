@@ -13,6 +13,8 @@
 #include "ui/MainMenu.h"
 #include "ui/PauseState.h"
 
+struct MenuCommand;
+class CTrafficWindow;
 class QAction;
 class QMenu;
 class QMenuBar;
@@ -45,6 +47,10 @@ public:
     void OnRtuParam();
     void OnModeParam();
     void OnAbout();
+    void OnManualCommand(const MenuCommand& command);
+    void OnShowQueue();
+    void OnCapture(CTrafficWindow* pWindow);
+    void OnShowCapture();
 
 protected:
     void timerEvent(QTimerEvent* pEvent) override;
@@ -57,6 +63,8 @@ private:
     void BuildMenu();
     // The items of "信息窗口" and "信息控制" (WindowCommands.cpp).
     void SetUpWindowCommands();
+    // The items of "发送命令" and "捕获数据" (CommandMenus.cpp).
+    void SetUpCommandMenus();
     QAction* AddCommand(QMenu* pMenu, const QString& text, int nId);
     void OnCommand(int nId);
     void PlaceStrip();

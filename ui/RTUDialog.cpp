@@ -6,7 +6,7 @@
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 
-#include "ui/DialogSupport.h"
+#include "dialog/DialogSupport.h"
 
 CRTUDialog::CRTUDialog(QWidget* pParent) : QDialog(pParent)
 {

@@ -1,7 +1,7 @@
 #pragma once
 // The RTU dialog's six fields: their controls, bounds and configuration words, in the
 // order they are checked on confirm, and what confirming writes.
-#include "ui/IntegerField.h"
+#include "dialog/IntegerField.h"
 
 enum RtuField { RTU_SCAN_PERIOD, RTU_MASTER_ADDRESS, RTU_RTU_ADDRESS, RTU_YC_NUM, RTU_YM_NUM, RTU_YX_NUM };
 constexpr int kRtuFieldCount = 6;

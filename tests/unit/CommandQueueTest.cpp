@@ -113,3 +113,27 @@ TEST_F(CommandQueueTest, ControlPresetsComeFromTheLastControlCommand)
         EXPECT_EQ(choice.nQueueMode, 0);
     }
 }
+
+TEST_F(CommandQueueTest, DeletingEntriesAndSettingTheRunCount)
+{
+    QueueManualCommand(Command(32791), Choice(0, 1));  // A
+    QueueManualCommand(Command(32792), Choice(1, 1));  // B
+    QueueManualCommand(Command(32793), Choice(1, 1));  // C
+    EXPECT_EQ(DeleteCommand(1), 2);
+    std::vector<CommandItem> left = CommandQueueSnapshot();
+    ASSERT_EQ(left.size(), 2u);
+    EXPECT_EQ(left[0].byVar, 2);
+    EXPECT_EQ(left[1].byVar, 4);
+    EXPECT_EQ(DeleteCommand(2), 2) << "no such entry";
+    EXPECT_EQ(DeleteCommand(-1), 2);
+    DeleteAllCommands();
+    EXPECT_TRUE(CommandQueueSnapshot().empty());
+    EXPECT_EQ(DeleteCommand(0), 0);
+
+    SetRunCount(0);
+    EXPECT_EQ(g_bCmdLoop, 1);
+    EXPECT_EQ(RunCount(), 0);
+    SetRunCount(5);
+    EXPECT_EQ(g_bCmdLoop, 0);
+    EXPECT_EQ(RunCount(), 5);
+}

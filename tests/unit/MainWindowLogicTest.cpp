@@ -4,7 +4,7 @@
 
 #include "core/Config.h"
 #include "ui/ChannelSettings.h"
-#include "ui/IntegerField.h"
+#include "dialog/IntegerField.h"
 #include "ui/PauseState.h"
 
 TEST(PauseStateTest, GroupItemsFollowTheThreeFlags)

@@ -1,9 +1,9 @@
 #pragma once
-// What the parameter dialogs share: controls found by their numeric ids, the confirm and
+// What every dialog of the program shares: controls found by their numeric ids, the confirm and
 // cancel buttons, and reading integer fields with the framework's messages.
 #include <QString>
 
-#include "ui/IntegerField.h"
+#include "dialog/IntegerField.h"
 
 class QDialog;
 class QLayout;
@@ -24,6 +24,11 @@ Control* WithId(Control* pControl, int nId)
 // The confirm (id 1, the default) and cancel (id 2) buttons, right-aligned; no cancel
 // button when its text is empty.
 QLayout* ConfirmCancelButtons(QDialog* pDialog, const QString& confirm, const QString& cancel);
+
+// Runs a dialog of the main window: modal to the strip only (the monitoring windows stay
+// usable), centred on the desktop rather than on the thin strip, of fixed size like a
+// dialog template. Returns its result.
+int RunDialog(QDialog& dialog);
 
 // Reads one integer field on confirm. On a bad value: the framework's message, the focus
 // on the field with its text selected, and false.

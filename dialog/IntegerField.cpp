@@ -1,4 +1,4 @@
-#include "ui/IntegerField.h"
+#include "dialog/IntegerField.h"
 
 #include <cctype>
 

@@ -1,6 +1,8 @@
-#include "ui/DialogSupport.h"
+#include "dialog/DialogSupport.h"
 
 #include <QDialog>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPushButton>
@@ -21,6 +23,16 @@ QLayout* ConfirmCancelButtons(QDialog* pDialog, const QString& confirm, const QS
         pRow->addWidget(pCancel);
     }
     return pRow;
+}
+
+int RunDialog(QDialog& dialog)
+{
+    dialog.setWindowModality(Qt::WindowModal);
+    dialog.adjustSize();
+    dialog.setFixedSize(dialog.size());
+    const QRect desktop = QGuiApplication::primaryScreen()->availableGeometry();
+    dialog.move(desktop.center() - dialog.rect().center());
+    return dialog.exec();
 }
 
 bool ReadIntegerControl(QLineEdit* pEdit, const IntegerField& field, int& nValue)

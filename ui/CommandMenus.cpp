@@ -1,0 +1,99 @@
+// The "发送命令" and "捕获数据" commands of the main window: manual commands into the queue,
+// the send-queue dialog, capturing a traffic window to a file and showing such a file.
+#include <QAction>
+#include <QFile>
+#include <QFileDialog>
+
+#include "commands/CommandQueue.h"
+#include "commands/CommandTable.h"
+#include "commands/DispCommand.h"
+#include "commands/QueltCmd.h"
+#include "core/Notify.h"
+#include "dialog/DialogSupport.h"
+#include "monitor/CaptureFile.h"
+#include "monitor/LoadQueltData.h"
+#include "monitor/RecvMessage.h"
+#include "monitor/SendMessage.h"
+#include "ui/QtShell.h"
+#include "ui/QueltDlg.h"
+
+namespace {
+
+// The filters of the platform's dialogs in Qt's form ("*" is every file here).
+const QStringList kSaveFilters = {QStringLiteral("DNP3.0 Files (*.dat)"), QStringLiteral("All Files (*)")};
+const QStringList kOpenFilters = {QStringLiteral("DNP3.0 Send Files (*.dat)"),
+                                  QStringLiteral("DNP3.0 Receive Files(*.dat)"), QStringLiteral("All Files (*)")};
+
+// A save dialog (".dat" added to a bare name, replacing a file confirmed) or an open
+// dialog, owned by the main window. The chosen path, empty when cancelled.
+std::string ChooseCaptureFile(QWidget* pOwner, bool bSave)
+{
+    QFileDialog dialog(pOwner);
+    dialog.setWindowModality(Qt::WindowModal);
+    dialog.setAcceptMode(bSave ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(bSave ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setNameFilters(bSave ? kSaveFilters : kOpenFilters);
+    if (bSave)
+        dialog.setDefaultSuffix(QStringLiteral("dat"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return QFile::encodeName(dialog.selectedFiles().constFirst()).toStdString();
+}
+
+}  // namespace
+
+void CQueltDlg::SetUpCommandMenus()
+{
+    for (const MenuCommand& command : kMenuCommands)
+        m_Commands[command.nId] = [this, &command] { OnManualCommand(command); };
+    m_Commands[ID_SHOW_QUEUE] = [this] { OnShowQueue(); };
+    m_Commands[ID_CAPTURE_RECV] = [this] { OnCapture(g_wndRecv); };
+    m_Commands[ID_CAPTURE_SEND] = [this] { OnCapture(g_wndSend); };
+    m_Commands[ID_SHOW_CAPTURE] = [this] { OnShowCapture(); };
+}
+
+void CQueltDlg::OnManualCommand(const MenuCommand& command)
+{
+    CQueltCmd dlg(this);
+    dlg.m_strTitle = QString::fromStdString(CommandCaption(command));
+    dlg.m_bCtrlFields = command.kind != CommandKind::Plain ? 1 : 0;
+    dlg.SetChoice(ManualChoicePresets(command));
+    if (RunDialog(dlg) != QDialog::Accepted)
+        return;
+    QueueManualCommand(command, dlg.Choice());
+}
+
+void CQueltDlg::OnShowQueue()
+{
+    CDispCommand dlg(this);
+    dlg.m_nRunTimes = RunCount();
+    if (RunDialog(dlg) != QDialog::Accepted)
+        return;  // deletions stay; the run count does not change
+    SetRunCount(dlg.m_nRunTimes);
+}
+
+void CQueltDlg::OnCapture(CTrafficWindow* pWindow)
+{
+    if (pWindow == nullptr)
+        return;
+    const std::string path = ChooseCaptureFile(this, true);
+    if (path.empty())
+        return;
+    std::string reason;
+    if (!WriteCaptureFile(path, CEditTextSink(pWindow->m_editMsg).Text(), reason))
+        ShowMessageBox("捕获数据未保存\n" + reason);
+}
+
+void CQueltDlg::OnShowCapture()
+{
+    const std::string path = ChooseCaptureFile(this, false);
+    if (path.empty() || g_wndCapture == nullptr)
+        return;
+    std::string text;
+    std::string reason;
+    if (!ReadCaptureFile(path, text, reason)) {
+        ShowMessageBox("无法打开捕获数据文件\n" + reason);
+        return;
+    }
+    g_wndCapture->ShowText(text);
+}
