@@ -125,22 +125,36 @@ bool WriteCaptureFile(const std::string& path, std::string_view utf8Text, std::s
 
 bool ReadCaptureFile(const std::string& path, std::string& utf8Text, std::string& reason)
 {
-    std::FILE* pFile = std::fopen(path.c_str(), "rb");
-    if (pFile == nullptr) {
+    // Not blocking, and only a regular file: a FIFO or a device would hang or never end.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
         reason = Reason(path, errno);
+        return false;
+    }
+    struct stat st{};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        reason = path + ": 不是普通文件";
+        ::close(fd);
         return false;
     }
     // Enough for kCaptureReadMax octets even if every one came from a CR LF pair, and the
     // octet after them that decides whether the last CR pairs up.
     std::string file(2 * kCaptureReadMax + 1, '\0');
-    const std::size_t nRead = std::fread(file.data(), 1, file.size(), pFile);
-    const bool bFailed = std::ferror(pFile) != 0;
-    const int err = errno;
-    std::fclose(pFile);
-    if (bFailed) {
-        reason = Reason(path, err);
-        return false;
+    std::size_t nRead = 0;
+    while (nRead < file.size()) {
+        const ssize_t n = ::read(fd, file.data() + nRead, file.size() - nRead);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            reason = Reason(path, errno);
+            ::close(fd);
+            return false;
+        }
+        if (n == 0)
+            break;
+        nRead += static_cast<std::size_t>(n);
     }
+    ::close(fd);
     file.resize(nRead);
     utf8Text = DecodeCapture(file);
     return true;

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileIconProvider>
 
 #include "commands/CommandQueue.h"
 #include "commands/CommandTable.h"
@@ -24,11 +25,27 @@ const QStringList kSaveFilters = {QStringLiteral("DNP3.0 Files (*.dat)"), QStrin
 const QStringList kOpenFilters = {QStringLiteral("DNP3.0 Send Files (*.dat)"),
                                   QStringLiteral("DNP3.0 Receive Files(*.dat)"), QStringLiteral("All Files (*)")};
 
+// Qt's own icon provider reads a file to guess its type, and would block for ever on a
+// FIFO in the folder shown; the name and the kind are enough to choose a capture file.
+class CPlainIconProvider : public QFileIconProvider {
+public:
+    using QFileIconProvider::icon;
+    QIcon icon(const QFileInfo& info) const override { return icon(info.isDir() ? Folder : File); }
+    QString type(const QFileInfo& info) const override
+    {
+        if (info.isDir())
+            return QStringLiteral("Folder");
+        return info.suffix().isEmpty() ? QStringLiteral("File") : info.suffix() + QStringLiteral(" File");
+    }
+};
+
 // A save dialog (".dat" added to a bare name, replacing a file confirmed) or an open
 // dialog, owned by the main window. The chosen path, empty when cancelled.
 std::string ChooseCaptureFile(QWidget* pOwner, bool bSave)
 {
+    CPlainIconProvider icons;
     QFileDialog dialog(pOwner);
+    dialog.setIconProvider(&icons);
     dialog.setWindowModality(Qt::WindowModal);
     dialog.setAcceptMode(bSave ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(bSave ? QFileDialog::AnyFile : QFileDialog::ExistingFile);

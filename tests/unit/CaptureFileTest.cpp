@@ -122,6 +122,11 @@ TEST_F(CaptureFileTest, FailuresSayWhyAndLeaveNoFileBehind)
     EXPECT_NE(reason.find("missing.dat: "), std::string::npos) << reason;
     EXPECT_EQ(text, "unchanged");
     EXPECT_FALSE(ReadCaptureFile(m_Dir, text, reason)) << "a folder is not a file";
+    const std::string fifo = Path("fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_FALSE(ReadCaptureFile(fifo, text, reason)) << "a FIFO would never end";
+    EXPECT_EQ(reason, fifo + ": 不是普通文件");
+    unlink(fifo.c_str());
 
     // A file the user may not write keeps its content; no temporary file is left.
     if (geteuid() != 0) {
