@@ -25,6 +25,7 @@ public:
         const auto ms = duration_cast<milliseconds>(system_clock::now().time_since_epoch());
         return Breakdown(ms.count(), true);
     }
+    LocalTime LocalAt(std::time_t t) const override { return Breakdown(static_cast<std::int64_t>(t) * 1000, true); }
 };
 
 const SystemClock g_SystemClock;
@@ -53,6 +54,8 @@ void SetClock(const IClock* pClock)
 std::time_t FakeClock::Now() const { return static_cast<std::time_t>(m_nEpochMs / 1000); }
 
 LocalTime FakeClock::LocalNow() const { return Breakdown(m_nEpochMs, false); }
+
+LocalTime FakeClock::LocalAt(std::time_t t) const { return Breakdown(static_cast<std::int64_t>(t) * 1000, false); }
 
 void FakeClock::SetLocal(const LocalTime& t)
 {

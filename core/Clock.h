@@ -28,6 +28,8 @@ public:
     virtual ~IClock() = default;
     virtual std::time_t Now() const = 0;       // calendar time, 1-second resolution
     virtual LocalTime LocalNow() const = 0;  // local date and time with milliseconds
+    // The local date and time of a calendar time (milliseconds 0).
+    virtual LocalTime LocalAt(std::time_t t) const = 0;
 };
 
 // The clock in use; the system clock unless a test installed another one.
@@ -44,6 +46,7 @@ public:
     explicit FakeClock(std::int64_t nEpochMs = 1'700'000'000'000) : m_nEpochMs(nEpochMs) {}
     std::time_t Now() const override;
     LocalTime LocalNow() const override;
+    LocalTime LocalAt(std::time_t t) const override;
 
     void Set(std::int64_t nEpochMs) { m_nEpochMs = nEpochMs; }
     void SetLocal(const LocalTime& t);

@@ -4,20 +4,22 @@
 
 #include "core/Locks.h"
 
-std::deque<ResponseElement> g_ResponseList;
+std::deque<ListedResponse> g_ResponseList;
 
-void PushResponse(ResponseElement element)
+void PushResponse(ResponseElement element, std::uint8_t byAnswers)
 {
     std::lock_guard lock(g_csResponseList);
-    g_ResponseList.push_back(std::move(element));
+    g_ResponseList.push_back({std::move(element), byAnswers});
 }
 
-bool PopResponse(ResponseElement& element)
+bool PopResponse(ResponseElement& element, std::uint8_t* pbyAnswers)
 {
     std::lock_guard lock(g_csResponseList);
     if (g_ResponseList.empty())
         return false;
-    element = std::move(g_ResponseList.front());
+    element = std::move(g_ResponseList.front().Element);
+    if (pbyAnswers != nullptr)
+        *pbyAnswers = g_ResponseList.front().byAnswers;
     g_ResponseList.pop_front();
     return true;
 }

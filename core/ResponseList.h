@@ -1,17 +1,24 @@
 #pragma once
-// Complete responses on their way from the poll thread to response processing on the GUI
-// thread, oldest first, guarded by g_csResponseList. An element is the response fragment
-// with its first two octets (control, function) replaced by its length, low octet first.
+// Response fragments on their way from the poll thread to response processing on the GUI
+// thread, oldest first, guarded by g_csResponseList. An element is the fragment with its
+// first two octets (control, function) replaced by its length, low octet first. Each
+// travels with the function code of the request it answers, so that an echoed control
+// block is known to answer the select or the operate.
 #include <cstdint>
 #include <deque>
 #include <vector>
 
 using ResponseElement = std::vector<std::uint8_t>;
 
-extern std::deque<ResponseElement> g_ResponseList;
+struct ListedResponse {
+    ResponseElement Element;
+    std::uint8_t byAnswers;  // function code of the request; 0 when not known
+};
+
+extern std::deque<ListedResponse> g_ResponseList;
 
 // Appends under g_csResponseList.
-void PushResponse(ResponseElement element);
+void PushResponse(ResponseElement element, std::uint8_t byAnswers = 0);
 // Removes the oldest under g_csResponseList; false when the list is empty.
-bool PopResponse(ResponseElement& element);
+bool PopResponse(ResponseElement& element, std::uint8_t* pbyAnswers = nullptr);
 void ClearResponses();

@@ -37,7 +37,11 @@ const Item kClassBatch[] = {{fc::READ, 60, 2}, {fc::READ, 60, 3}, {fc::READ, 60,
                             {fc::READ, 60, 3}, {fc::READ, 60, 2}, {fc::READ, 60, 4}};
 const Item kObjectBatch[] = {{fc::READ, 60, 2}, {fc::READ, 2, 1}, {fc::READ, 32, 2}};
 
+// Application control octet.
+constexpr std::uint8_t kFirBit = 0x80;
+constexpr std::uint8_t kFinBit = 0x40;
 constexpr std::uint8_t kConBit = 0x20;
+constexpr std::uint8_t kSeqMask = 0x0F;
 
 template <std::size_t N>
 void Append(std::deque<Item>& list, const Item (&items)[N])
@@ -93,6 +97,7 @@ void CQueltProtocol::FailureStep()
         m_bInitNeeded = 1;
     m_bConfirmPending = 0;
     m_byAppWait = 0;
+    m_bInResponse = 0;
     m_nLinkState = 0;
 }
 
@@ -100,36 +105,66 @@ void CQueltProtocol::WaitStep(std::time_t now, int nScanPeriod)
 {
     const int nResult = TakeFragment(m_AppBuf, m_nAppLen);
     if (nResult == 1) {
-        m_nAppRetry = 0;
         const std::uint8_t byFunc = m_nAppLen >= 2 ? m_AppBuf[1] : 0xFF;
         if (byFunc == fc::CONFIRM) {
+            m_nAppRetry = 0;
             m_byAppWait &= static_cast<std::uint8_t>(~WAIT_PROBE);
             return;
         }
         if (byFunc == fc::RESPONSE) {
-            m_byAppWait &= static_cast<std::uint8_t>(~WAIT_RESPONSE);
-            if ((m_AppBuf[0] & kConBit) != 0) {
-                m_bConfirmPending = 1;
-                m_byConfirmSeq = m_AppBuf[0] & 0x0F;
-            }
-            if (m_nAppLen < kFragmentMax) {
-                ResponseElement element(m_AppBuf, m_AppBuf + m_nAppLen);
-                element[0] = static_cast<std::uint8_t>(m_nAppLen & 0xFF);
-                element[1] = static_cast<std::uint8_t>(m_nAppLen >> 8);
-                PushResponse(std::move(element));
-            }
+            ResponseFragment(now);
             return;
         }
         // Any other function (an unsolicited response, say): the wait goes on.
     } else if (nResult == 2) {
         m_bAppFailed = 1;
         m_byAppWait = 0;
+        m_bInResponse = 0;
         return;
     }
     if (now - m_tRequest > 3 * nScanPeriod) {
         m_bAppFailed = 1;
         m_byAppWait = 0;
+        m_bInResponse = 0;
         m_tRequest = now;
+    }
+}
+
+void CQueltProtocol::ResponseFragment(std::time_t now)
+{
+    const std::uint8_t byCtrl = m_AppBuf[0];
+    const std::uint8_t bySeq = byCtrl & kSeqMask;
+    const bool bFir = (byCtrl & kFirBit) != 0;
+    if (m_bInResponse == 0) {
+        // The first fragment of the answer echoes the request's sequence. Anything else is
+        // left over from an earlier exchange and answers nothing asked now.
+        if (!bFir || bySeq != m_byRequestSeq) {
+            AddAlarm(!bFir ? "响应首段缺少FIR标志, 已丢弃 !" : "响应序号与请求不符, 已丢弃 !");
+            return;
+        }
+    } else if (bFir || bySeq != m_byNextRespSeq) {
+        // The rest of the response cannot be trusted to belong together: it ends here.
+        AddAlarm(bFir ? "响应后续分段带FIR标志, 响应中止 !" : "响应分段序号不连续, 响应中止 !");
+        m_bInResponse = 0;
+        m_byAppWait &= static_cast<std::uint8_t>(~WAIT_RESPONSE);
+        return;
+    }
+    m_nAppRetry = 0;
+    m_tRequest = now;  // each fragment gives the next one the whole time-out
+    if ((byCtrl & kConBit) != 0) {
+        m_bConfirmPending = 1;
+        m_byConfirmSeq = bySeq;
+    }
+    ResponseElement element(m_AppBuf, m_AppBuf + m_nAppLen);
+    element[0] = static_cast<std::uint8_t>(m_nAppLen & 0xFF);
+    element[1] = static_cast<std::uint8_t>(m_nAppLen >> 8);
+    PushResponse(std::move(element), m_byRequestFunc);
+    if ((byCtrl & kFinBit) != 0) {
+        m_bInResponse = 0;
+        m_byAppWait &= static_cast<std::uint8_t>(~WAIT_RESPONSE);
+    } else {
+        m_bInResponse = 1;
+        m_byNextRespSeq = static_cast<std::uint8_t>((bySeq + 1) & kSeqMask);
     }
 }
 
@@ -207,9 +242,10 @@ int CQueltProtocol::DispatchRequest(const RequestItem& item, int nMaster, int nR
     case fc::READ: {
         const int nResult = SendRead(nRtu, nMaster, allObjects, 3);
         if (nResult == 0 && item.byGroup == 21) {
-            // The start of the current quarter hour.
-            const LocalTime t = Clock().LocalNow();
-            m_tLastCounter = Now() - ((t.nMinute % 15) * 60 + t.nSecond);
+            // The start of the current quarter hour, from one reading of the clock.
+            const std::time_t tNow = Now();
+            const LocalTime t = Clock().LocalAt(tNow);
+            m_tLastCounter = tNow - ((t.nMinute % 15) * 60 + t.nSecond);
         } else if (nResult == 0 && item.byGroup == 30) {
             m_tLastAnalog = Now();
         }

@@ -50,7 +50,8 @@ public:
                       int nRetry);
     // At most one received segment per cycle into the reassembly buffer.
     void TransportReceive(int nMaster, int nRtu);
-    // 0 nothing new, 1 a fragment copied (pBuffer holds kFragmentMax), 2 failure.
+    // The oldest result: 0 nothing new, 1 a fragment copied (pBuffer holds kFragmentMax),
+    // 2 failure.
     int TakeFragment(std::uint8_t* pBuffer, int& nLength);
 
     // The master poll cycle: confirm, failure and probes, the wait for the reply, then the
@@ -102,18 +103,32 @@ public:
     int m_nAppRetry = 0;         // probes sent since the last request
     std::time_t m_tRequest = 0;  // when the awaited request was sent
 
-    // Transport and application framing.
-    int m_nTpResult = 0;
+    // Transport and application framing. A fragment is reassembled from the segments of
+    // one FIR...FIN run only; completed fragments and failures wait in order until the
+    // poll cycle takes them.
+    struct TransportResult {
+        int nResult;  // 1 fragment, 2 failure
+        std::vector<std::uint8_t> Fragment;
+    };
+    static constexpr std::size_t kMaxTpResults = 16;
+    std::deque<TransportResult> m_TpResults;
+    int m_bTpActive = 0;  // a FIR segment started the fragment in m_TpBuf
     int m_nTpSegCount = 0;
     std::uint8_t m_byTpFirstSeq = 0;
     std::uint8_t m_byTpSendSeq = 0;
-    int m_nTpLen = 0;
+    int m_nTpFill = 0;  // octets reassembled so far
     std::uint8_t m_TpBuf[kFragmentMax] = {};
     int m_bConfirmPending = 0;
     std::uint8_t m_byConfirmSeq = 0;  // sequence of the response the confirm answers
     std::uint8_t m_byAppSeq = 0;
     std::uint8_t m_AppBuf[kFragmentMax] = {};
     int m_nAppLen = 0;
+    // The outstanding request, and how far its response has come: every fragment of it is
+    // handed on marked with the request's function code.
+    std::uint8_t m_byRequestFunc = 0;
+    std::uint8_t m_byRequestSeq = 0;
+    int m_bInResponse = 0;            // a FIR fragment came, the FIN one has not yet
+    std::uint8_t m_byNextRespSeq = 0;  // the sequence the next fragment must carry
 
     // Link state.
     std::uint8_t m_nLinkState = 0;
@@ -170,6 +185,11 @@ private:
     bool ConfirmStep(int nMaster, int nRtu);
     void FailureStep();
     void WaitStep(std::time_t now, int nScanPeriod);
+    // A fragment with function code 0x81: checked against the response under way, then
+    // confirmed if it asks for it and handed on.
+    void ResponseFragment(std::time_t now);
+    void PushTransportResult(int nResult, const std::uint8_t* pFragment, int nLength);
+    void FailFragment();
     bool PlanAutomatic(std::time_t now, int nScanPeriod);
     bool PlanManual(std::time_t now, int nScanPeriod);
     void SendNextRequest(int nMaster, int nRtu);

@@ -44,11 +44,16 @@ int CQueltProtocol::SendFragment(std::uint8_t byCtrl, std::uint8_t byFunc, const
 int CQueltProtocol::SendRequest(std::uint8_t byFunc, const std::uint8_t* pObjects, int nLength,
                                 int nService, int nRtu, int nMaster)
 {
-    const int nResult = SendFragment(static_cast<std::uint8_t>(m_byAppSeq | kFirFin), byFunc, pObjects,
-                                     nLength, nService, nRtu, nMaster, WAIT_RESPONSE);
+    const std::uint8_t bySeq = m_byAppSeq;
+    const int nResult = SendFragment(static_cast<std::uint8_t>(bySeq | kFirFin), byFunc, pObjects, nLength,
+                                     nService, nRtu, nMaster, WAIT_RESPONSE);
     if (nResult == 0) {
         m_nAppRetry = 0;
         m_tRequest = Now();
+        // Its response echoes the sequence; a response still under way is abandoned.
+        m_byRequestFunc = byFunc;
+        m_byRequestSeq = bySeq;
+        m_bInResponse = 0;
     }
     return nResult;
 }

@@ -77,42 +77,68 @@ void CQueltProtocol::TransportReceive(int, int)
     int nLength = 0;
     const int nTaken = TakeUserData(segment, nLength);
     if (nTaken == 2)
-        m_nTpResult = 2;
+        FailFragment();
     if (nTaken != 1 || nLength < 1)
         return;
 
     const std::uint8_t th = segment[0];
-    if ((th & 0x40) != 0) {  // FIR
+    const std::uint8_t bySeq = th & 0x3F;
+    if ((th & 0x40) != 0) {  // FIR: a new fragment, whatever came before
+        m_bTpActive = 1;
         m_nTpSegCount = 0;
-        m_byTpFirstSeq = th & 0x3F;
-    } else if ((m_byTpFirstSeq + ++m_nTpSegCount) % 64 != (th & 0x3F)) {
-        m_nTpResult = 2;
+        m_nTpFill = 0;
+        m_byTpFirstSeq = bySeq;
+    } else if (m_bTpActive == 0 || (m_byTpFirstSeq + m_nTpSegCount + 1) % 64 != bySeq) {
+        FailFragment();  // no fragment of two: a stray continuation never joins another one
         return;
+    } else {
+        ++m_nTpSegCount;
     }
-    const int nOffset = kSegmentData * m_nTpSegCount;
     const int nData = nLength - 1;
-    // At most nine segments, and never past the buffer: nine full segments would carry
-    // more than it holds, so a segment that does not fit fails the fragment.
-    if (m_nTpSegCount >= 9 || nOffset + nData > kFragmentMax) {
-        m_nTpSegCount = 0;
-        m_nTpResult = 2;
+    // At most nine segments, and never past the buffer.
+    if (m_nTpSegCount >= 9 || m_nTpFill + nData > kFragmentMax) {
+        FailFragment();
         return;
     }
-    std::copy_n(segment + 1, nData, m_TpBuf + nOffset);
+    std::copy_n(segment + 1, nData, m_TpBuf + m_nTpFill);
+    m_nTpFill += nData;
     if ((th & 0x80) != 0) {  // FIN
-        m_nTpLen = nOffset + nData;
-        m_nTpResult = 1;
+        PushTransportResult(1, m_TpBuf, m_nTpFill);
+        m_bTpActive = 0;
         m_nAwaiting &= static_cast<std::uint8_t>(~AWAIT_APP);
     }
 }
 
+void CQueltProtocol::FailFragment()
+{
+    m_bTpActive = 0;
+    m_nTpSegCount = 0;
+    m_nTpFill = 0;
+    PushTransportResult(2, nullptr, 0);
+}
+
+void CQueltProtocol::PushTransportResult(int nResult, const std::uint8_t* pFragment, int nLength)
+{
+    if (m_TpResults.size() >= kMaxTpResults) {
+        // Only an RTU that talks while nobody asks fills this; keep the newest.
+        m_TpResults.pop_front();
+        AddAlarm("未处理的响应分段过多, 最早的已丢弃 !");
+    }
+    TransportResult result{nResult, {}};
+    if (pFragment != nullptr)
+        result.Fragment.assign(pFragment, pFragment + nLength);
+    m_TpResults.push_back(std::move(result));
+}
+
 int CQueltProtocol::TakeFragment(std::uint8_t* pBuffer, int& nLength)
 {
-    const int nResult = m_nTpResult;
-    m_nTpResult = 0;
-    if (nResult == 1) {
-        std::copy_n(m_TpBuf, m_nTpLen, pBuffer);
-        nLength = m_nTpLen;
+    if (m_TpResults.empty())
+        return 0;
+    const TransportResult result = std::move(m_TpResults.front());
+    m_TpResults.pop_front();
+    if (result.nResult == 1) {
+        std::copy(result.Fragment.begin(), result.Fragment.end(), pBuffer);
+        nLength = static_cast<int>(result.Fragment.size());
     }
-    return nResult;
+    return result.nResult;
 }

@@ -7,6 +7,7 @@
 #include "core/Clock.h"
 #include "core/Config.h"
 #include "core/ResponseList.h"
+#include "dnp3/FunctionCodes.h"
 #include "monitor/AlarmLog.h"
 
 namespace {
@@ -59,8 +60,8 @@ const ObjectSpec kObjects[] = {
      &H::AcceptObject},
     {51, Vars({1, 2}), Q::Count8, Check::None, "遥信SOE日期与时间对象类别非法 !",
      "遥信SOE日期与时间对象修饰码非法 !", nullptr, &H::DecodeCto},
-    {52, kAnyVariation, Q::Any, Check::None, nullptr, nullptr, nullptr, &H::AcceptObject},
-    {80, kAnyVariation, Q::Any, Check::None, nullptr, nullptr, nullptr, &H::AcceptObject},
+    {52, kAnyVariation, Q::Any, Check::None, nullptr, nullptr, nullptr, &H::SkipTimeDelay},
+    {80, kAnyVariation, Q::Any, Check::None, nullptr, nullptr, nullptr, &H::SkipIndications},
 };
 
 const char kTruncated[] = "响应报文长度不足 !";
@@ -100,10 +101,25 @@ void CheckTimeout(std::atomic<int>& bPending, const std::atomic<std::time_t>& tS
 {
     if (bPending.load(std::memory_order_acquire) == 0)
         return;
-    if (Now() - tSent.load(std::memory_order_relaxed) >= 15) {
+    // Taken in one step, so an answer decoded meanwhile cannot be reported as well.
+    if (Now() - tSent.load(std::memory_order_relaxed) >= 15 && bPending.exchange(0) != 0)
         AddAlarm(pszText);
-        bPending.store(0, std::memory_order_relaxed);
-    }
+}
+
+// The echoed control block reports the outcome of the request it answers, and only if
+// that request is still awaited.
+void ReportControlOutcome(std::uint8_t byAnswers, bool bSuccess)
+{
+    if (byAnswers == fc::SELECT && g_CtrlCmd.m_bSelectPending.exchange(0) != 0)
+        AddAlarm(bSuccess ? "遥控选点成功 !" : "遥控选点失败 !");
+    else if (byAnswers == fc::OPERATE && g_CtrlCmd.m_bOperatePending.exchange(0) != 0)
+        AddAlarm(bSuccess ? "遥控执行成功 !" : "遥控执行失败 !");
+}
+
+// Whether the qualifier of the header at p is one whose size ReadObjectRange knows.
+bool KnownQualifier(const CObjectReader& r, int p, QualifierKind kind)
+{
+    return r.Has(p, 3) && QualifierFits(kind, r.U8(p + 2));
 }
 
 }  // namespace
@@ -113,11 +129,12 @@ void CQueltHandler::ProcessResponses()
     // An event with relative time before any CTO in this call is dated from now.
     m_dwCto = WholeSecondsOfDay();
     ResponseElement element;
-    while (PopResponse(element))
-        ProcessElement(element.data(), static_cast<int>(element.size()));
+    std::uint8_t byAnswers = 0;
+    while (PopResponse(element, &byAnswers))
+        ProcessElement(element.data(), static_cast<int>(element.size()), byAnswers);
 }
 
-void CQueltHandler::ProcessElement(const std::uint8_t* pElement, int nLength)
+void CQueltHandler::ProcessElement(const std::uint8_t* pElement, int nLength, std::uint8_t byAnswers)
 {
     if (nLength < 2)
         return;
@@ -125,9 +142,11 @@ void CQueltHandler::ProcessElement(const std::uint8_t* pElement, int nLength)
     const int nStated = pElement[0] | (pElement[1] << 8);
     const CObjectReader r(pElement, nStated < nLength ? nStated : nLength);
     m_pFrame = pElement;
+    m_byAnswers = byAnswers;
     for (int p = 4; p < r.Length();)
         p = ProcessObject(r, p);
     m_pFrame = nullptr;
+    m_byAnswers = 0;
 }
 
 int CQueltHandler::ProcessObject(const CObjectReader& r, int p)
@@ -136,24 +155,29 @@ int CQueltHandler::ProcessObject(const CObjectReader& r, int p)
     const ObjectSpec* pGroup = FindGroup(byGroup);
     if (pGroup == nullptr)
         return Failed(r, ("收到非法对象--" + std::to_string(byGroup) + " !").c_str());
-    if (pGroup->qualifier == Q::Any)
-        return (this->*pGroup->decode)(r, p, ObjectRange{}, 0);
-    if (!r.Has(p, 2))
-        return Truncated(r);
-    const std::uint8_t byVar = r.U8(p + 1);
-    const ObjectSpec* pSpec = FindSpec(byGroup, byVar);
-    if (pSpec == nullptr)
-        return Failed(r, pGroup->pszBadVariation);
-    if (!r.Has(p, 3))
-        return Truncated(r);
-    if (!QualifierFits(pSpec->qualifier, r.U8(p + 2)))
-        return Failed(r, pSpec->pszBadQualifier);
+    const ObjectSpec* pSpec = pGroup;
     ObjectRange range;
-    if (!ReadObjectRange(r, p, range))
-        return Truncated(r);
-    if (!RangeOk(pSpec->check, range))
-        return Failed(r, pSpec->pszBadRange);
-    return (this->*pSpec->decode)(r, p, range, byVar);
+    std::uint8_t byVar = 0;
+    if (pGroup->qualifier != Q::Any) {
+        if (!r.Has(p, 2))
+            return Truncated(r);
+        byVar = r.U8(p + 1);
+        pSpec = FindSpec(byGroup, byVar);
+        if (pSpec == nullptr)
+            return Failed(r, pGroup->pszBadVariation);
+        if (!r.Has(p, 3))
+            return Truncated(r);
+        if (!QualifierFits(pSpec->qualifier, r.U8(p + 2)))
+            return Failed(r, pSpec->pszBadQualifier);
+        if (!ReadObjectRange(r, p, range))
+            return Truncated(r);
+        if (!RangeOk(pSpec->check, range))
+            return Failed(r, pSpec->pszBadRange);
+    }
+    // Whatever the decoder could write is written; an object that runs past the element
+    // is reported even when its missing part holds only points the image cannot keep.
+    const int nEnd = (this->*pSpec->decode)(r, p, range, byVar);
+    return nEnd > r.Length() ? Truncated(r) : nEnd;
 }
 
 int CQueltHandler::Truncated(const CObjectReader& r) { return Failed(r, kTruncated); }
@@ -164,16 +188,14 @@ int CQueltHandler::DecodeBinaryInputs(const CObjectReader& r, int p, const Objec
     const int nData = p + range.nHeaderSize;
     for (int k = 0; k < range.nCount; ++k) {
         const int nPoint = range.nStart + k;
-        if (nPoint >= kPointCapacity)
-            break;
         const int nAt = byVar == 1 ? nData + k / 8 : nData + k;
-        if (!r.Has(nAt, 1))
-            return Truncated(r);
+        if (nPoint >= kPointCapacity || !r.Has(nAt, 1))
+            break;
         const std::uint8_t byState =
             byVar == 1 ? (r.U8(nAt) >> (k % 8)) & 1 : (r.U8(nAt) & 0x80) != 0 ? 1 : 0;
         g_RtuPoints[0].pYX[nPoint].byState = byState;
     }
-    return r.Length();
+    return nData + (byVar == 1 ? (range.nCount + 7) / 8 : range.nCount);
 }
 
 int CQueltHandler::DecodeBinaryEvents(const CObjectReader& r, int p, const ObjectRange& range,
@@ -181,13 +203,14 @@ int CQueltHandler::DecodeBinaryEvents(const CObjectReader& r, int p, const Objec
 {
     const int nBody = byVar == 1 ? 1 : byVar == 2 ? 7 : 3;  // flag, then time or relative time
     const int nSize = range.nIndexSize + nBody;
+    const int nFirst = p + range.nHeaderSize;
     for (int i = 0; i < range.nCount; ++i) {
-        const int nAt = p + range.nHeaderSize + i * nSize;
+        const int nAt = nFirst + i * nSize;
         if (!r.Has(nAt, nSize))
-            return Truncated(r);
+            break;
         const int nPoint = range.nIndexSize == 2 ? r.U16(nAt) : r.U8(nAt);
         if (nPoint >= kPointCapacity)
-            break;
+            continue;  // not kept in the image; the events after it still are
         const int nFlag = nAt + range.nIndexSize;
         const int nState = (r.U8(nFlag) & 0x80) != 0 ? 1 : 0;
         g_RtuPoints[0].pYX[nPoint].byState = static_cast<std::uint8_t>(nState);
@@ -196,82 +219,94 @@ int CQueltHandler::DecodeBinaryEvents(const CObjectReader& r, int p, const Objec
         else if (byVar == 3)
             AddAlarm(SoeLine(m_dwCto + r.U16(nFlag + 1), nPoint, nState));
     }
-    return r.Length();
+    return nFirst + nSize * range.nCount;
 }
 
 int CQueltHandler::DecodeControlBlock(const CObjectReader& r, int p, const ObjectRange& range, std::uint8_t)
 {
-    // The status of the first block: after its index, control code, count and two times.
-    const int nStatus = p + range.nHeaderSize + range.nIndexSize + 10;
-    if (!r.Has(nStatus, 1))
-        return Truncated(r);
-    const bool bSuccess = r.U8(nStatus) == 0;
-    if (g_CtrlCmd.m_bSelectPending.load(std::memory_order_acquire) != 0) {
-        AddAlarm(bSuccess ? "遥控选点成功 !" : "遥控选点失败 !");
-        g_CtrlCmd.m_bSelectPending.store(0, std::memory_order_relaxed);
-    }
-    if (g_CtrlCmd.m_bOperatePending.load(std::memory_order_acquire) != 0) {
-        AddAlarm(bSuccess ? "遥控执行成功 !" : "遥控执行失败 !");
-        g_CtrlCmd.m_bOperatePending.store(0, std::memory_order_relaxed);
-    }
-    return r.Length();
+    // Each block: its index, control code, count, on-time, off-time and status.
+    const int nBlock = range.nIndexSize + 11;
+    const int nFirst = p + range.nHeaderSize;
+    const int nStatus = nFirst + range.nIndexSize + 10;  // of the first block, the one reported
+    if (range.nCount > 0 && r.Has(nStatus, 1))
+        ReportControlOutcome(m_byAnswers, r.U8(nStatus) == 0);
+    return nFirst + nBlock * range.nCount;
 }
 
 int CQueltHandler::DecodeCounters(const CObjectReader& r, int p, const ObjectRange& range, std::uint8_t byVar)
 {
     const int nSize = byVar == 1 ? 5 : 3;  // flag, then 32 or 16 bits
+    const int nFirst = p + range.nHeaderSize;
     for (int k = 0; k < range.nCount; ++k) {
         const int nPoint = range.nStart + k;
-        if (nPoint >= kPointCapacity)
+        const int nValue = nFirst + k * nSize + 1;
+        if (nPoint >= kPointCapacity || !r.Has(nValue, nSize - 1))
             break;
-        const int nValue = p + range.nHeaderSize + k * nSize + 1;
-        if (!r.Has(nValue, nSize - 1))
-            return Truncated(r);
         g_RtuPoints[0].pYM[nPoint].dwValue = byVar == 1 ? r.U32(nValue) : r.U16(nValue);
     }
-    return r.Length();
+    return nFirst + nSize * range.nCount;
 }
 
 int CQueltHandler::DecodeAnalogs(const CObjectReader& r, int p, const ObjectRange& range, std::uint8_t)
 {
+    const int nFirst = p + range.nHeaderSize;
     for (int k = 0; k < range.nCount; ++k) {
         const int nPoint = range.nStart + k;
-        if (nPoint >= kPointCapacity)
+        const int nValue = nFirst + k * 3 + 1;
+        if (nPoint >= kPointCapacity || !r.Has(nValue, 2))
             break;
-        const int nValue = p + range.nHeaderSize + k * 3 + 1;
-        if (!r.Has(nValue, 2))
-            return Truncated(r);
         g_RtuPoints[0].pYC[nPoint].nValue = static_cast<std::int16_t>(r.U16(nValue));
     }
-    return p + range.nHeaderSize + 3 * range.nCount;
+    return nFirst + 3 * range.nCount;
 }
 
 int CQueltHandler::DecodeAnalogEvents(const CObjectReader& r, int p, const ObjectRange& range, std::uint8_t)
 {
     const int nSize = range.nIndexSize + 3;  // index, flag, 16-bit value
+    const int nFirst = p + range.nHeaderSize;
     for (int i = 0; i < range.nCount; ++i) {
-        const int nAt = p + range.nHeaderSize + i * nSize;
+        const int nAt = nFirst + i * nSize;
         if (!r.Has(nAt, nSize))
-            return Truncated(r);
+            break;
         const int nPoint = range.nIndexSize == 2 ? r.U16(nAt) : r.U8(nAt);
         if (nPoint < kPointCapacity)  // a point beyond is skipped, the next event read
             g_RtuPoints[0].pYC[nPoint].nValue = static_cast<std::int16_t>(r.U16(nAt + range.nIndexSize + 1));
     }
-    return p + range.nHeaderSize + nSize * range.nCount;
+    return nFirst + nSize * range.nCount;
 }
 
-int CQueltHandler::DecodeCto(const CObjectReader& r, int p, const ObjectRange&, std::uint8_t byVar)
+int CQueltHandler::DecodeCto(const CObjectReader& r, int p, const ObjectRange& range, std::uint8_t byVar)
 {
-    if (!r.Has(p, 10))  // header and the six-octet time
-        return Truncated(r);
-    // Unsynchronised: the RTU's time is not trusted; the computer's time of day instead.
-    m_dwCto = byVar == 1 ? r.U32(p + 4) : WholeSecondsOfDay();
-    return p + 10;
+    const int nTime = p + range.nHeaderSize;  // six octets of milliseconds
+    if (range.nCount > 0 && r.Has(nTime, 6)) {
+        // Unsynchronised: the RTU's time is not trusted; the computer's time of day instead.
+        m_dwCto = byVar == 1 ? r.U32(nTime) : WholeSecondsOfDay();
+    }
+    return nTime + 6 * range.nCount;
 }
 
 int CQueltHandler::AcceptObject(const CObjectReader& r, int, const ObjectRange&, std::uint8_t)
 {
     return r.Length();
+}
+
+int CQueltHandler::SkipTimeDelay(const CObjectReader& r, int p, const ObjectRange&, std::uint8_t)
+{
+    // 52.1 and 52.2: a 16-bit delay, one per object of a counted header.
+    ObjectRange range;
+    if (!KnownQualifier(r, p, Q::Count8) || (r.U8(p + 1) != 1 && r.U8(p + 1) != 2) ||
+        !ReadObjectRange(r, p, range))
+        return r.Length();
+    return p + range.nHeaderSize + 2 * range.nCount;
+}
+
+int CQueltHandler::SkipIndications(const CObjectReader& r, int p, const ObjectRange&, std::uint8_t)
+{
+    // 80.1: the indications as packed bits over a range.
+    ObjectRange range;
+    if (!KnownQualifier(r, p, Q::Range) || r.U8(p + 1) != 1 || !ReadObjectRange(r, p, range))
+        return r.Length();
+    return p + range.nHeaderSize + (range.nCount + 7) / 8;
 }
 
 std::string SoeLine(std::uint32_t dwTime, int nPoint, int nState)

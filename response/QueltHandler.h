@@ -1,8 +1,9 @@
 #pragma once
-// Response processing on the GUI thread: every response the poll cycle handed over is
-// walked object by object; each object goes to the decoder of its group, which updates
-// the point image and raises alarms. Every failed check is one alarm and ends the element;
-// nothing outside the element is ever read.
+// Response processing on the GUI thread: every response fragment the poll cycle handed
+// over is walked object by object; each object goes to the decoder of its group, which
+// updates the point image and raises alarms, and parsing goes on after every object whose
+// size is known. Every failed check is one alarm and ends the element; nothing outside
+// the element is ever read.
 #include <cstdint>
 #include <string>
 
@@ -13,12 +14,16 @@ class CQueltHandler : public CFrameHandler {
 public:
     // Decodes every element of the response list, oldest first (timer 1).
     void ProcessResponses();
-    // Decodes one element (length in its first two octets, then IIN, then objects).
-    void ProcessElement(const std::uint8_t* pElement, int nLength);
+    // Decodes one element (length in its first two octets, then IIN, then objects) that
+    // answers a request with this function code (0: not known).
+    void ProcessElement(const std::uint8_t* pElement, int nLength, std::uint8_t byAnswers = 0);
 
     const std::uint8_t* m_pFrame = nullptr;  // the element being decoded
+    std::uint8_t m_byAnswers = 0;             // and the request it answers
 
-    // A decoder returns where parsing goes on, or the element's length to end it.
+    // A decoder returns where its object ends (parsing goes on there, or the element is
+    // reported cut short when that lies beyond it), or the element's length to end it.
+    // It writes what the element holds and never reads beyond it.
     using Decoder = int (CQueltHandler::*)(const CObjectReader& r, int p, const ObjectRange& range,
                                            std::uint8_t byVar);
 
@@ -30,6 +35,9 @@ public:
     int DecodeAnalogEvents(const CObjectReader& r, int p, const ObjectRange& range, std::uint8_t byVar);
     int DecodeCto(const CObjectReader& r, int p, const ObjectRange& range, std::uint8_t byVar);
     int AcceptObject(const CObjectReader& r, int p, const ObjectRange& range, std::uint8_t byVar);
+    // Groups 52 and 80: not decoded, but skipped when their size is known.
+    int SkipTimeDelay(const CObjectReader& r, int p, const ObjectRange& range, std::uint8_t byVar);
+    int SkipIndications(const CObjectReader& r, int p, const ObjectRange& range, std::uint8_t byVar);
 
 private:
     int ProcessObject(const CObjectReader& r, int p);

@@ -323,6 +323,9 @@ void COutstation::Control(const std::vector<std::uint8_t>& req, bool bOperate, R
     } else if (!m_Selection || m_Selection->nPoint != nPoint || m_Selection->byCode != byCode ||
                now - m_Selection->tWhen > std::chrono::seconds(10)) {
         byStatus = 2;  // no matching select
+    } else if (m_Options.bOperateFail) {
+        m_Selection.reset();
+        byStatus = 4;  // the relay will not move
     } else {
         m_Selection.reset();
         // Close (0x40) or latch on (0x03) sets the input the relay drives; trip or latch off clears it.

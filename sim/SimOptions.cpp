@@ -37,6 +37,7 @@ struct FlagOption {
 const FlagOption kFlagOptions[] = {
     {"--compact-qualifiers", &SimOptions::bCompact}, {"--reset-first", &SimOptions::bResetFirst},
     {"--crob-fail", &SimOptions::bCrobFail},         {"--pace", &SimOptions::bPace},
+    {"--operate-fail", &SimOptions::bOperateFail},
 };
 
 }  // namespace
@@ -99,5 +100,6 @@ const char* SimUsage()
            "  --busy               data flow control (DFC) for 6 s after every link reset\n"
            "  --busy-ms N          the same for N ms\n"
            "  --crob-fail          every select and operate fails\n"
+           "  --operate-fail       selects are accepted, every operate refused (status 4)\n"
            "  --drop-octets P      lose each octet sent with probability P percent\n";
 }

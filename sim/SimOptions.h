@@ -21,6 +21,7 @@ struct SimOptions {
     int nCorruptEvery = 0;  // flip a CRC octet of every n-th frame sent
     int nBusyMs = 0;        // DFC in ACKs and link status this long after each link reset
     bool bCrobFail = false; // every select and operate fails (status 4)
+    bool bOperateFail = false;  // selects are accepted, every operate refused (status 4)
     int nDropPercent = 0;   // each octet sent is lost with this probability
 };
 

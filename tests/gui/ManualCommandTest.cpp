@@ -208,3 +208,30 @@ TEST_F(ManualCommandOnTheLineTest, QueuedSelectsReachTheRtuWithTheirControlCodeA
     });
     demo.Stop();
 }
+
+// The GUI decodes every 500 ms while the operate follows the select's answer within a
+// poll step or two: each echo must still report the request it answers.
+TEST_F(ManualCommandOnTheLineTest, SelectAcceptedAndOperateRefusedAreReportedAsSuchEveryTime)
+{
+    SimOptions options;
+    options.bOperateFail = true;
+    CDemoRtu demo;
+    ASSERT_TRUE(demo.Start(options));
+    std::vector<std::string> outcomes;
+    RunQuelt([&](CQueltDlg&) {
+        g_nScanPeriod = 1;
+        ManualChoice choice;
+        choice.nRunTimes = 3;
+        choice.nPoint = 5;
+        choice.lRelayMs = 500;
+        QueueManualCommand(*FindMenuCommand(32817), choice);  // select and execute, three runs
+        ProcessEventsUntil([&] { return g_wndAlarm->m_AlarmList->count() >= 6; }, 30000);
+        ProcessEventsUntil([] { return false; }, 1500);  // nothing more may follow
+        for (int i = 0; i < g_wndAlarm->m_AlarmList->count(); ++i)
+            outcomes.push_back(g_wndAlarm->m_AlarmList->item(i)->text().toStdString());
+    });
+    demo.Stop();
+    const std::string ok = "遥控选点成功 !";
+    const std::string refused = "遥控执行失败 !";
+    EXPECT_EQ(outcomes, (std::vector<std::string>{ok, refused, ok, refused, ok, refused}));
+}

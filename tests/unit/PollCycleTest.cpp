@@ -4,6 +4,7 @@
 #include "commands/CommandTable.h"
 #include "core/Config.h"
 #include "core/ResponseList.h"
+#include "dnp3/FunctionCodes.h"
 #include "monitor/AlarmLog.h"
 #include "support/EngineFixture.h"
 #include "support/Frames.h"
@@ -90,18 +91,65 @@ protected:
     void OnRequest(const std::vector<std::uint8_t>& segment)
     {
         const std::uint8_t byAppCtrl = segment.at(1);
+        const std::uint8_t bySeq = byAppCtrl & 0x0F;
         m_Requests.push_back(ToHex({segment.begin() + 2, segment.end()}));
         m_AppCtrls.push_back(byAppCtrl);
-        if (segment.at(2) == 0x00 || !m_bAnswer)
+        if (segment.at(2) == 0x00) {
+            // A confirm of the first of two fragments lets the second one go.
+            if (m_bSecondDue && bySeq == m_bySecondAfter) {
+                m_bSecondDue = false;
+                SendResponse(static_cast<std::uint8_t>(0x40 | ((bySeq + 1) & 0x0F)), "1E 02 01 01 00 01 00 01 02 00");
+            }
             return;  // confirms and probes get no response
+        }
+        if (!m_bAnswer)
+            return;
+        if (m_bTwoFragments) {  // FIR and CON, the rest after the confirm
+            m_bSecondDue = true;
+            m_bySecondAfter = bySeq;
+            SendResponse(static_cast<std::uint8_t>(0xA0 | bySeq), "1E 02 01 00 00 00 00 01 01 00");
+            return;
+        }
+        SendResponse(static_cast<std::uint8_t>(0xC0 | bySeq | (m_bCon ? 0x20 : 0)), "");
+    }
+    void SendResponse(std::uint8_t byAppCtrl, const std::string& objects)
+    {
         const std::uint8_t byTh = static_cast<std::uint8_t>(0xC0 | (m_byRtuTpSeq++ & 0x3F));
-        const std::uint8_t byResp = static_cast<std::uint8_t>(0xC0 | (byAppCtrl & 0x0F) | (m_bCon ? 0x20 : 0));
-        Feed(RtuFrame(0x44, ToHex({byTh, byResp, 0x81, 0x00, 0x00})));
+        Feed(RtuFrame(0x44, ToHex({byTh, byAppCtrl, 0x81, 0x00, 0x00}) + (objects.empty() ? "" : " " + objects)));
+    }
+
+    // The engine has just sent a request with this function code and sequence.
+    void AwaitResponseTo(std::uint8_t byFunc, std::uint8_t bySeq)
+    {
+        m_pEngine->m_nLinkState = CQueltProtocol::LINK_RESET;
+        m_pEngine->m_byAppWait = CQueltProtocol::WAIT_RESPONSE;
+        m_pEngine->m_byRequestFunc = byFunc;
+        m_pEngine->m_byRequestSeq = bySeq;
+        m_pEngine->m_bInResponse = 0;
+        m_pEngine->m_tRequest = m_Clock.Now();
+    }
+    // The RTU sends one application fragment in as many segments as it needs; the engine
+    // takes each segment in and then runs its application step.
+    void DeliverFragment(const std::vector<std::uint8_t>& fragment)
+    {
+        for (std::size_t nPos = 0; nPos < fragment.size(); nPos += 249) {
+            const std::size_t n = std::min<std::size_t>(249, fragment.size() - nPos);
+            std::vector<std::uint8_t> segment(n + 1);
+            segment[0] = static_cast<std::uint8_t>((m_byRtuTpSeq++ & 0x3F) | (nPos == 0 ? 0x40 : 0) |
+                                                   (nPos + n == fragment.size() ? 0x80 : 0));
+            std::copy_n(fragment.begin() + static_cast<long>(nPos), n, segment.begin() + 1);
+            Feed(RtuFrame(0x44, ToHex(segment)));
+            m_pEngine->TransportReceive(3246, 54);
+        }
+        m_pEngine->ApplicationStep(3246, 54);
     }
 
     bool m_bRtuAlive = true;
     bool m_bAnswer = true;
     bool m_bCon = false;
+    bool m_bTwoFragments = false;
+    bool m_bSecondDue = false;
+    std::uint8_t m_bySecondAfter = 0;
     std::uint8_t m_byRtuTpSeq = 0;
     std::vector<std::string> m_Requests;  // function code and objects, as hex
     std::vector<std::uint8_t> m_AppCtrls;
@@ -244,24 +292,25 @@ TEST_F(PollCycleTest, SilentRtuGivesThreeLinkAlarmsThenOneApplicationAlarmAndRec
     EXPECT_EQ(std::count(g_AlarmLog.Texts().begin(), g_AlarmLog.Texts().end(), kAppFailure), 0);
 }
 
-TEST_F(PollCycleTest, ResponsesBelow2048OctetsReachTheListAndLongerOnesDoNot)
+TEST_F(PollCycleTest, FragmentsOfUpTo2048OctetsReachTheList)
 {
-    for (const auto& [nLength, bListed] : {std::pair{2047, true}, {2048, false}}) {
+    // 2048 octets is the largest fragment there is; the reassembly buffer holds it.
+    for (const int nLength : {2047, 2048}) {
         ClearResponses();
-        m_pEngine->m_byAppWait = CQueltProtocol::WAIT_RESPONSE;
-        m_pEngine->m_TpBuf[0] = 0xE3;  // CON
-        m_pEngine->m_TpBuf[1] = 0x81;
-        m_pEngine->m_nTpLen = nLength;
-        m_pEngine->m_nTpResult = 1;
-        m_pEngine->ApplicationStep(3246, 54);
+        AwaitResponseTo(fc::READ, 3);
+        std::vector<std::uint8_t> fragment(static_cast<std::size_t>(nLength), 0x00);
+        fragment[0] = 0xE3;  // FIR, FIN, CON, sequence 3
+        fragment[1] = 0x81;
+        DeliverFragment(fragment);
         ResponseElement element;
-        EXPECT_EQ(PopResponse(element), bListed) << nLength;
-        if (bListed) {
-            EXPECT_EQ(element.size(), 2047u);
-            EXPECT_EQ(ToHex({element.begin(), element.begin() + 2}), "FF 07");
-        }
-        EXPECT_EQ(m_pEngine->m_bConfirmPending, 1) << "confirmed even when dropped";
+        std::uint8_t byAnswers = 0;
+        ASSERT_TRUE(PopResponse(element, &byAnswers)) << nLength;
+        EXPECT_EQ(element.size(), static_cast<std::size_t>(nLength));
+        EXPECT_EQ(ToHex({element.begin(), element.begin() + 2}), nLength == 2047 ? "FF 07" : "00 08");
+        EXPECT_EQ(byAnswers, fc::READ);
+        EXPECT_EQ(m_pEngine->m_bConfirmPending, 1);
         EXPECT_EQ(m_pEngine->m_byConfirmSeq, 3);
+        EXPECT_EQ(m_pEngine->m_byAppWait, 0);
         m_pEngine->m_bConfirmPending = 0;
     }
 }
@@ -298,4 +347,137 @@ TEST_F(PollCycleTest, PendingConfirmHoldsBackEveryRequestWhileTheLinkIsBusy)
     EXPECT_EQ(FrameUserData(m_pEngine->m_SendQueue.front().Frame)[2], 0x00);  // the confirm
     EXPECT_EQ(m_pEngine->m_bConfirmPending, 0);
     EXPECT_EQ(m_pEngine->m_listPoll.size(), 1u);
+}
+
+namespace {
+
+// The fragment with this control octet and objects (function 0x81, IIN 00 00).
+std::vector<std::uint8_t> Fragment(std::uint8_t byCtrl, const std::string& objects = "")
+{
+    std::vector<std::uint8_t> fragment = {byCtrl, 0x81, 0x00, 0x00};
+    const std::vector<std::uint8_t> octets = FromHex(objects);
+    fragment.insert(fragment.end(), octets.begin(), octets.end());
+    return fragment;
+}
+
+std::vector<std::pair<std::uint8_t, std::string>> TakeListed()
+{
+    std::vector<std::pair<std::uint8_t, std::string>> listed;
+    ResponseElement element;
+    std::uint8_t byAnswers = 0;
+    while (PopResponse(element, &byAnswers))
+        listed.emplace_back(byAnswers, ToHex({element.begin() + 4, element.end()}));
+    return listed;
+}
+
+}  // namespace
+
+TEST_F(PollCycleTest, MultiFragmentResponseIsConfirmedAndHandedOnFragmentByFragment)
+{
+    AwaitResponseTo(fc::READ, 5);
+    DeliverFragment(Fragment(0xA5, "01 02 01 00 00 00 00 81"));  // FIR, CON, 5
+    EXPECT_EQ(m_pEngine->m_bConfirmPending, 1);
+    EXPECT_EQ(m_pEngine->m_byConfirmSeq, 5);
+    EXPECT_EQ(m_pEngine->m_byAppWait, CQueltProtocol::WAIT_RESPONSE) << "the rest is still to come";
+
+    m_pEngine->ApplicationStep(3246, 54);  // the confirm goes out
+    ASSERT_EQ(m_pEngine->m_SendQueue.size(), 1u);
+    EXPECT_EQ(ToHex(FrameUserData(m_pEngine->m_SendQueue.front().Frame)).substr(3), "C5 00");
+    m_pEngine->m_SendQueue.clear();
+
+    // Each fragment gives the next the whole time-out (3 x 3 s).
+    m_Clock.AdvanceSeconds(8);
+    DeliverFragment(Fragment(0x26, "1E 02 01 00 00 00 00 01 07 00"));  // CON, 6
+    EXPECT_EQ(m_pEngine->m_byConfirmSeq, 6);
+    m_pEngine->m_bConfirmPending = 0;
+    m_Clock.AdvanceSeconds(8);
+    m_pEngine->ApplicationStep(3246, 54);
+    EXPECT_EQ(m_pEngine->m_bAppFailed, 0);
+    DeliverFragment(Fragment(0x47, "14 01 01 00 00 00 00 01 09 00 00 00"));  // FIN, 7
+    EXPECT_EQ(m_pEngine->m_byAppWait, 0);
+    EXPECT_EQ(m_pEngine->m_bConfirmPending, 0);
+    EXPECT_EQ(TakeListed(), (std::vector<std::pair<std::uint8_t, std::string>>{
+                                {fc::READ, "01 02 01 00 00 00 00 81"},
+                                {fc::READ, "1E 02 01 00 00 00 00 01 07 00"},
+                                {fc::READ, "14 01 01 00 00 00 00 01 09 00 00 00"}}));
+    EXPECT_TRUE(g_AlarmLog.Texts().empty());
+}
+
+TEST_F(PollCycleTest, FragmentsThatDoNotBelongAreReportedOnce)
+{
+    const struct {
+        const char* what;
+        std::vector<std::vector<std::uint8_t>> fragments;
+        std::string alarm;
+        std::size_t nListed;
+        bool bStillWaiting;
+    } cases[] = {
+        {"left over from an earlier request", {Fragment(0xC4)}, "响应序号与请求不符, 已丢弃 !", 0, true},
+        {"a later fragment first", {Fragment(0x45)}, "响应首段缺少FIR标志, 已丢弃 !", 0, true},
+        {"a sequence skipped", {Fragment(0xA5), Fragment(0x47)}, "响应分段序号不连续, 响应中止 !", 1, false},
+        {"a first fragment again", {Fragment(0xA5), Fragment(0xE6)}, "响应后续分段带FIR标志, 响应中止 !", 1, false},
+    };
+    for (const auto& c : cases) {
+        ClearResponses();
+        g_AlarmLog.Clear();
+        AwaitResponseTo(fc::READ, 5);
+        for (const auto& fragment : c.fragments) {
+            DeliverFragment(fragment);
+            m_pEngine->m_bConfirmPending = 0;
+        }
+        EXPECT_EQ(g_AlarmLog.Texts(), std::vector<std::string>{c.alarm}) << c.what;
+        EXPECT_EQ(TakeListed().size(), c.nListed) << c.what;
+        EXPECT_EQ(m_pEngine->m_byAppWait != 0, c.bStillWaiting) << c.what;
+        EXPECT_EQ(m_pEngine->m_bAppFailed, 0) << c.what;
+        if (c.bStillWaiting) {  // the real answer is taken after the stray fragment
+            DeliverFragment(Fragment(0xC5, "01 02 01 00 00 00 00 81"));
+            EXPECT_EQ(TakeListed().size(), 1u) << c.what;
+            EXPECT_EQ(m_pEngine->m_byAppWait, 0) << c.what;
+        }
+    }
+}
+
+TEST_F(PollCycleTest, NextRequestGoesOutOnlyAfterTheLastFragment)
+{
+    g_nAskMode = ASK_MANUAL;
+    m_bTwoFragments = true;
+    ManualChoice add;
+    add.nQueueMode = 1;
+    QueueManualCommand(*FindMenuCommand(32791), add);  // class 1
+    QueueManualCommand(*FindMenuCommand(32792), add);  // class 2
+    RunUntilRequests(4);
+    // Each response: the first fragment, its confirm, the last fragment; then the next request.
+    EXPECT_EQ(TakeRequests(), (std::vector<std::string>{"01 3C 02 06", "00", "01 3C 03 06", "00"}));
+    RunFor(1);
+    const auto listed = TakeListed();
+    ASSERT_EQ(listed.size(), 4u);
+    for (const auto& [byAnswers, objects] : listed)
+        EXPECT_EQ(byAnswers, fc::READ) << objects;
+    EXPECT_EQ(listed[1].second, "1E 02 01 01 00 01 00 01 02 00");
+    EXPECT_TRUE(g_AlarmLog.Texts().empty());
+}
+
+namespace {
+
+// A clock read just across a second boundary: its local time is already one second on.
+class SkewedClock : public FakeClock {
+public:
+    using FakeClock::FakeClock;
+    LocalTime LocalNow() const override { return LocalAt(Now() + 1); }
+};
+
+}  // namespace
+
+TEST_F(PollCycleTest, QuarterHourOfTheCounterReadComesFromOneReadingOfTheClock)
+{
+    SkewedClock clock;
+    clock.SetLocal({2026, 12, 10, 10, 14, 59, 999});
+    SetClock(&clock);
+    m_pEngine->m_nLinkState = CQueltProtocol::LINK_RESET;
+    m_pEngine->m_listPoll.push_back({fc::READ, 21, 1});
+    m_pEngine->ApplicationStep(3246, 54);
+    SetClock(&m_Clock);
+    FakeClock quarter;
+    quarter.SetLocal({2026, 12, 10, 10, 0, 0, 0});
+    EXPECT_EQ(m_pEngine->m_tLastCounter, quarter.Now());
 }

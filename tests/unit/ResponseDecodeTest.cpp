@@ -73,10 +73,10 @@ protected:
         }
     }
     // Decodes one element as timer 1 does; returns the alarms it raised.
-    std::vector<std::string> Decode(const std::string& objects)
+    std::vector<std::string> Decode(const std::string& objects, std::uint8_t byAnswers = 0)
     {
         g_AlarmLog.Clear();
-        PushResponse(Element(objects));
+        PushResponse(Element(objects), byAnswers);
         m_Handler.ProcessResponses();
         return g_AlarmLog.Texts();
     }
@@ -113,8 +113,8 @@ TEST_F(ResponseDecodeTest, ObjectsWriteTheImageAndRaiseTheirLines)
         {"2.2 bad qualifier", "02 02 01 00 00 00 00", {}, {"遥信SOE修饰码非法 !"}},
         {"2.4", "02 04 28 01 00", {}, {"遥信事件类别非法 !"}},
         {"51 bad qualifier", "33 01 17 01 00 00 00 00 00 00", {}, {"遥信SOE日期与时间对象修饰码非法 !"}},
-        {"event for point 2000 ends the events", "02 02 28 02 00 D0 07 81 00 00 00 00 00 00 04 00 81 00 00 00 00 00 00",
-         {{YX, 4, 0}}, {}},
+        {"event for point 2000 is skipped", "02 02 28 02 00 D0 07 81 00 00 00 00 00 00 04 00 81 00 00 00 00 00 00",
+         {{YX, 4, 1}}, {kDay + "00:00:00:  0 站号=54 点号=4 状态=1"}},
         {"20.2 unsigned", "14 02 01 00 00 00 00 01 FF FF", {{YM, 0, 65535}}, {}},
         {"20.1 flags ignored", "14 01 01 00 00 01 00 FF 01 00 00 00 00 00 28 6B EE",
          {{YM, 0, 1}, {YM, 1, 4000000000LL}}, {}},
@@ -130,7 +130,11 @@ TEST_F(ResponseDecodeTest, ObjectsWriteTheImageAndRaiseTheirLines)
         {"41.2 accepted with 0x17", "29 02 17 01 00 00 00 00", {}, {}},
         {"41.2 bad qualifier", "29 02 06", {}, {"模拟量输出修饰码非法 !"}},
         {"12 nothing awaited", "0C 01 28 01 00 05 00 40 01 E8 03 00 00 00 00 00 00 00", {}, {}},
-        {"52 and 80 accepted", "34 02 07 01 10 00", {}, {}},
+        {"52.2 then 1.2", "34 02 07 01 10 00 01 02 01 00 00 00 00 81", {{YX, 0, 1}}, {}},
+        {"80.1 then 1.2", "50 01 00 07 07 00 01 02 00 00 00 81", {{YX, 0, 1}}, {}},
+        {"52 of unknown size ends the element", "34 03 07 01 10 00 01 02 01 00 00 00 00 81", {{YX, 0, 0}}, {}},
+        {"12.1 then 1.2", "0C 01 28 01 00 05 00 40 01 E8 03 00 00 00 00 00 00 00 01 02 00 00 00 81",
+         {{YX, 0, 1}}, {}},
         {"illegal object", "0A 02 00 00 00 81", {}, {"收到非法对象--10 !"}},
         {"no objects", "", {}, {}},
     };
@@ -142,50 +146,93 @@ TEST_F(ResponseDecodeTest, ObjectsWriteTheImageAndRaiseTheirLines)
     }
 }
 
-TEST_F(ResponseDecodeTest, ObjectOrderDecidesWhatIsDecoded)
+TEST_F(ResponseDecodeTest, EveryObjectOfAResponseIsDecoded)
 {
+    // Static data of three kinds in one response, in either order.
+    const std::string binaries = "01 02 01 00 00 01 00 81 01";
     const std::string analogs = "1E 02 01 00 00 00 00 01 64 00";
-    const std::string binaries = "01 02 01 00 00 00 00 81";
-    Decode(analogs + " " + binaries);
-    EXPECT_EQ(g_RtuPoints[0].pYC[0].nValue, 100);
-    EXPECT_EQ(g_RtuPoints[0].pYX[0].byState, 1);
-    ClearImage();
-    Decode(binaries + " " + analogs);  // the element ends after the binary inputs
-    EXPECT_EQ(g_RtuPoints[0].pYX[0].byState, 1);
-    EXPECT_EQ(g_RtuPoints[0].pYC[0].nValue, 0);
+    const std::string counters = "14 01 01 03 00 03 00 01 40 E2 01 00";
+    for (const std::string& objects : {binaries + " " + analogs + " " + counters, counters + " " + analogs + " " + binaries}) {
+        ClearImage();
+        EXPECT_TRUE(Decode(objects).empty());
+        EXPECT_EQ(g_RtuPoints[0].pYX[0].byState, 1);
+        EXPECT_EQ(g_RtuPoints[0].pYX[1].byState, 0);
+        EXPECT_EQ(g_RtuPoints[0].pYC[0].nValue, 100);
+        EXPECT_EQ(g_RtuPoints[0].pYM[3].dwValue, 123456u);
+    }
+
+    // Events as a class poll carries them, in the order they happened, one header per run.
+    const std::string events = "02 02 28 01 00 03 00 81 E8 03 00 00 00 00 "  // 3 on at 00:00:01
+                               "20 02 28 01 00 05 00 01 0A 00 "              // analog 5 = 10
+                               "02 02 28 01 00 04 00 01 D0 07 00 00 00 00 "  // 4 off at 00:00:02
+                               "20 02 28 01 00 05 00 01 0B 00";              // analog 5 = 11
+    EXPECT_EQ(Decode(events), (std::vector<std::string>{kDay + "00:00:01:  0 站号=54 点号=3 状态=1",
+                                                        kDay + "00:00:02:  0 站号=54 点号=4 状态=0"}));
+    EXPECT_EQ(g_RtuPoints[0].pYC[5].nValue, 11);
+    EXPECT_EQ(g_RtuPoints[0].pYX[3].byState, 1);
 }
 
 TEST_F(ResponseDecodeTest, ControlAnswersClearTheirWatches)
 {
+    // An echo reports only the request it answers, even while both are awaited.
     const std::string block = "0C 01 28 01 00 05 00 40 01 E8 03 00 00 00 00 00 00 ";
     const struct {
         int bSelect, bOperate;
+        std::uint8_t byAnswers;
         std::string status;
         std::vector<std::string> alarms;
+        int bSelectAfter, bOperateAfter;
     } cases[] = {
-        {1, 0, "00", {"遥控选点成功 !"}},
-        {1, 0, "04", {"遥控选点失败 !"}},
-        {0, 1, "04", {"遥控执行失败 !"}},
-        {0, 1, "00", {"遥控执行成功 !"}},
-        {1, 1, "00", {"遥控选点成功 !", "遥控执行成功 !"}},
+        {1, 0, 3, "00", {"遥控选点成功 !"}, 0, 0},
+        {1, 0, 3, "04", {"遥控选点失败 !"}, 0, 0},
+        {0, 1, 4, "04", {"遥控执行失败 !"}, 0, 0},
+        {0, 1, 4, "00", {"遥控执行成功 !"}, 0, 0},
+        {1, 1, 3, "00", {"遥控选点成功 !"}, 0, 1},
+        {1, 1, 4, "04", {"遥控执行失败 !"}, 1, 0},
+        {1, 1, 1, "00", {}, 1, 1},  // echoed by a read: answers neither
+        {0, 0, 3, "00", {}, 0, 0},  // nothing awaited (answered or timed out before)
     };
     for (const auto& c : cases) {
         g_CtrlCmd.m_bSelectPending = c.bSelect;
         g_CtrlCmd.m_bOperatePending = c.bOperate;
-        EXPECT_EQ(Decode(block + c.status), c.alarms) << c.status;
-        EXPECT_EQ(g_CtrlCmd.m_bSelectPending, 0);
-        EXPECT_EQ(g_CtrlCmd.m_bOperatePending, 0);
-        g_AlarmLog.Clear();
-        CheckSelectTimeout();
-        m_Clock.AdvanceSeconds(20);
-        CheckSelectTimeout();
-        EXPECT_TRUE(g_AlarmLog.Texts().empty()) << "no time-out after an answer";
+        EXPECT_EQ(Decode(block + c.status, c.byAnswers), c.alarms) << c.status << " " << int(c.byAnswers);
+        EXPECT_EQ(g_CtrlCmd.m_bSelectPending, c.bSelectAfter);
+        EXPECT_EQ(g_CtrlCmd.m_bOperatePending, c.bOperateAfter);
+        g_CtrlCmd.m_bSelectPending = 0;
+        g_CtrlCmd.m_bOperatePending = 0;
     }
+
+    // Select and operate answered in one tick, the operate refused: each its own line.
+    g_AlarmLog.Clear();
+    g_CtrlCmd.m_bSelectPending = 1;
+    g_CtrlCmd.m_bOperatePending = 1;
+    PushResponse(Element(block + "00"), 3);
+    PushResponse(Element(block + "04"), 4);
+    m_Handler.ProcessResponses();
+    EXPECT_EQ(g_AlarmLog.Texts(), (std::vector<std::string>{"遥控选点成功 !", "遥控执行失败 !"}));
+    // And the reverse: a refused select, then an operate the RTU took anyway.
+    g_AlarmLog.Clear();
+    g_CtrlCmd.m_bSelectPending = 1;
+    g_CtrlCmd.m_bOperatePending = 1;
+    PushResponse(Element(block + "04"), 3);
+    PushResponse(Element(block + "00"), 4);
+    m_Handler.ProcessResponses();
+    EXPECT_EQ(g_AlarmLog.Texts(), (std::vector<std::string>{"遥控选点失败 !", "遥控执行成功 !"}));
+
+    g_AlarmLog.Clear();
+    CheckSelectTimeout();
+    m_Clock.AdvanceSeconds(20);
+    CheckSelectTimeout();
+    CheckOperateTimeout();
+    EXPECT_TRUE(g_AlarmLog.Texts().empty()) << "no time-out after an answer";
 }
 
 TEST_F(ResponseDecodeTest, TruncatedObjectsEndTheElementWithoutReadingBeyondIt)
 {
     const std::string kShort = "响应报文长度不足 !";
+    std::string cut30 = "1E 02 01 E8 03 4C 04";  // points 1000 to 1100
+    for (int i = 0; i < 25; ++i)
+        cut30 += " 01 07 00";  // with data for the first 25 only
     const struct {
         const char* what;
         std::string objects;
@@ -204,6 +251,8 @@ TEST_F(ResponseDecodeTest, TruncatedObjectsEndTheElementWithoutReadingBeyondIt)
         {"30.2", "1E 02 01 00 00 09 00 01 05 00 01 06", {{YC, 0, 5}}},
         {"32.2", "20 02 28 05 00 01 00 01 09 00 02 00", {{YC, 1, 9}}},
         {"51", "33 01 07 01 18 58", {}},
+        {"30.2 cut among points past 1023", cut30, {{YC, 1000, 7}, {YC, 1023, 7}}},
+        {"2.1 event of point 2048 cut short", "02 01 28 02 00 05 00 81 00 08", {{YX, 5, 1}}},
         {"variation", "1E", {}},
         {"qualifier", "1E 02", {}},
     };
@@ -230,7 +279,7 @@ TEST_F(ResponseDecodeTest, ProcessResponsesDrainsEveryElementInOrderAndCarriesTh
     PushResponse(Element("33 01 07 01 E8 03 00 00 00 00"));  // CTO 1 s
     PushResponse(Element("02 03 28 01 00 02 00 81 E8 03 1E 02 01 00 00 00 00 01 03 00"));
     m_Handler.ProcessResponses();
-    EXPECT_EQ(g_RtuPoints[0].pYC[0].nValue, 1);  // the third element ended after the events
+    EXPECT_EQ(g_RtuPoints[0].pYC[0].nValue, 3);  // the analogs after the events of the third
     EXPECT_EQ(g_AlarmLog.Texts(), std::vector<std::string>{kDay + "00:00:02:  0 站号=54 点号=2 状态=1"});
     ResponseElement left;
     EXPECT_FALSE(PopResponse(left));

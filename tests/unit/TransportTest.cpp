@@ -47,12 +47,34 @@ TEST_F(TransportTest, SingleSegmentGivesTheFragmentOnce)
     EXPECT_EQ(Take(), 0);
 }
 
-TEST_F(TransportTest, ContinuationBeforeAnyFirstSegmentCountsFromSequenceZero)
+TEST_F(TransportTest, ContinuationWithoutAFirstSegmentFailsAndSegmentsJoinEndToEnd)
 {
-    EXPECT_EQ(Deliver(Segment(5, 10)), 2);         // not the second segment of a fragment 0
+    EXPECT_EQ(Deliver(Segment(0, 10)), 2);         // no fragment has begun
     EXPECT_EQ(Deliver(Segment(0x40 | 9, 3)), 0);  // a first segment starts afresh
     EXPECT_EQ(Deliver(Segment(0x80 | 10, 2, 3)), 1);
-    EXPECT_EQ(m_nLength, 249 + 2);
+    EXPECT_EQ(ToHex({m_Fragment, m_Fragment + m_nLength}), "00 01 02 03 04");  // a short middle leaves no gap
+}
+
+TEST_F(TransportTest, FailedFragmentIsNeverCompletedBySegmentsOfAnother)
+{
+    // A continuation out of order fails the fragment and forgets it: the repeated
+    // segment that follows cannot complete it with the old first segment.
+    EXPECT_EQ(Deliver(Segment(0x40 | 1, 249)), 0);
+    EXPECT_EQ(Deliver(Segment(3, 249, 249)), 2);
+    EXPECT_EQ(Deliver(Segment(0x80 | 2, 3)), 2);
+    EXPECT_EQ(Take(), 0);
+
+    // Fragments completed while the poll cycle is busy wait for it, in order.
+    EXPECT_EQ(Deliver(Segment(0xC0 | 4, 2)), 1);
+    Feed(RtuFrame(0x44, Segment(0xC0 | 5, 3, 7)));
+    m_pEngine->TransportReceive(3246, 54);
+    Feed(RtuFrame(0x44, Segment(0xC0 | 6, 1, 9)));
+    m_pEngine->TransportReceive(3246, 54);
+    EXPECT_EQ(Take(), 1);
+    EXPECT_EQ(ToHex({m_Fragment, m_Fragment + m_nLength}), "07 08 09");
+    EXPECT_EQ(Take(), 1);
+    EXPECT_EQ(ToHex({m_Fragment, m_Fragment + m_nLength}), "09");
+    EXPECT_EQ(Take(), 0);
 }
 
 TEST_F(TransportTest, ContinuationSequenceWrapsAndWrongOnesFail)
@@ -71,11 +93,11 @@ TEST_F(TransportTest, ContinuationSequenceWrapsAndWrongOnesFail)
 
 TEST_F(TransportTest, NineSegmentsAtMostAndNeverPastTheBuffer)
 {
-    // Nine short segments are accepted (each but the last is taken as 249 octets).
+    // Nine segments are accepted.
     for (int i = 0; i < 8; ++i)
         EXPECT_EQ(Deliver(Segment(static_cast<std::uint8_t>((i == 0 ? 0x40 : 0) | i), 10)), 0) << i;
     EXPECT_EQ(Deliver(Segment(0x80 | 8, 10)), 1);
-    EXPECT_EQ(m_nLength, 249 * 8 + 10);
+    EXPECT_EQ(m_nLength, 10 * 9);
 
     for (int i = 0; i < 9; ++i)
         EXPECT_EQ(Deliver(Segment(static_cast<std::uint8_t>((i == 0 ? 0x40 : 0) | i), 10)), 0) << i;
