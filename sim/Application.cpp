@@ -1,79 +1,65 @@
 // The simulated RTU's application layer: every request the master sends, answered as a
-// conformant outstation would.
+// conformant outstation would: responses in as many fragments as they need, events in the
+// order they happened, select before operate.
 #include <algorithm>
 
+#include "core/Clock.h"
 #include "dnp3/FunctionCodes.h"
 #include "sim/Outstation.h"
 
 namespace {
 
-constexpr std::size_t kMaxFragment = 2047;  // the master drops longer responses
-constexpr std::size_t kMaxEventsPerObject = 100;
-constexpr std::uint8_t kOnline = 0x01;
-
-void Put16(std::vector<std::uint8_t>& out, unsigned n)
-{
-    out.push_back(static_cast<std::uint8_t>(n));
-    out.push_back(static_cast<std::uint8_t>(n >> 8));
-}
-
-void Put32(std::vector<std::uint8_t>& out, std::uint32_t n)
-{
-    Put16(out, n & 0xFFFF);
-    Put16(out, n >> 16);
-}
-
-void PutTime(std::vector<std::uint8_t>& out, std::uint32_t dwMs)
-{
-    Put32(out, dwMs);
-    Put16(out, 0);
-}
-
-// Object headers in the style the options ask for.
-struct HeaderStyle {
-    bool bCompact;
-
-    void Range(std::vector<std::uint8_t>& out, int nGroup, int nVar, int nStart, int nStop) const
-    {
-        out.insert(out.end(), {static_cast<std::uint8_t>(nGroup), static_cast<std::uint8_t>(nVar)});
-        if (bCompact && nStop <= 0xFF) {
-            out.insert(out.end(), {0x00, static_cast<std::uint8_t>(nStart), static_cast<std::uint8_t>(nStop)});
-        } else {
-            out.push_back(0x01);
-            Put16(out, static_cast<unsigned>(nStart));
-            Put16(out, static_cast<unsigned>(nStop));
-        }
-    }
-    // Returns the index width to use for the objects that follow.
-    int Indexed(std::vector<std::uint8_t>& out, int nGroup, int nVar, std::size_t nCount, int nMaxIndex) const
-    {
-        out.insert(out.end(), {static_cast<std::uint8_t>(nGroup), static_cast<std::uint8_t>(nVar)});
-        if (bCompact && nMaxIndex <= 0xFF && nCount <= 0xFF) {
-            out.insert(out.end(), {0x17, static_cast<std::uint8_t>(nCount)});
-            return 1;
-        }
-        out.push_back(0x28);
-        Put16(out, static_cast<unsigned>(nCount));
-        return 2;
-    }
-    static void Index(std::vector<std::uint8_t>& out, int nWidth, int nIndex)
-    {
-        if (nWidth == 1)
-            out.push_back(static_cast<std::uint8_t>(nIndex));
-        else
-            Put16(out, static_cast<unsigned>(nIndex));
-    }
-};
-
-int MaxPoint(const std::vector<SimEvent*>& events)
-{
-    int nMax = 0;
-    for (const SimEvent* e : events)
-        nMax = std::max(nMax, e->nPoint);
-    return nMax;
-}
+constexpr std::uint8_t kFir = 0x80, kFin = 0x40, kCon = 0x20;
+constexpr std::uint8_t kSeqMask = 0x0F;
 
 std::string ObjectName(int nGroup, int nVar) { return std::to_string(nGroup) + "." + std::to_string(nVar); }
+
+// The range field of a read request's object header: which points, or how many.
+struct Asked {
+    bool bOk = true;
+    int nFirst = 0;
+    int nLast = 0xFFFF;
+    std::size_t nMax = static_cast<std::size_t>(-1);  // count qualifiers: at most this many
+};
+
+Asked ReadRange(const std::vector<std::uint8_t>& req, std::size_t& p, std::uint8_t byQualifier)
+{
+    Asked asked;
+    const auto has = [&](std::size_t n) { return p + n <= req.size(); };
+    switch (byQualifier) {
+    case 0x06:  // all
+        break;
+    case 0x00:
+        if ((asked.bOk = has(2))) {
+            asked.nFirst = req[p];
+            asked.nLast = req[p + 1];
+            p += 2;
+        }
+        break;
+    case 0x01:
+        if ((asked.bOk = has(4))) {
+            asked.nFirst = req[p] | (req[p + 1] << 8);
+            asked.nLast = req[p + 2] | (req[p + 3] << 8);
+            p += 4;
+        }
+        break;
+    case 0x07:
+        if ((asked.bOk = has(1)))
+            asked.nMax = req[p++];
+        break;
+    case 0x08:
+        if ((asked.bOk = has(2))) {
+            asked.nMax = static_cast<std::size_t>(req[p] | (req[p + 1] << 8));
+            p += 2;
+        }
+        break;
+    default:
+        asked.bOk = false;
+        break;
+    }
+    asked.bOk = asked.bOk && asked.nFirst <= asked.nLast;
+    return asked;
+}
 
 }  // namespace
 
@@ -81,14 +67,10 @@ void COutstation::OnRequest(const std::vector<std::uint8_t>& req)
 {
     if (req.size() < 2)
         return;
-    const std::uint8_t bySeq = req[0] & 0x0F;
+    const std::uint8_t bySeq = req[0] & kSeqMask;
     const std::uint8_t byFunc = req[1];
     if (byFunc == fc::CONFIRM) {
-        const std::size_t nBefore = m_Db.EventCount();
-        m_Db.Confirm(bySeq);
-        if (m_Log)
-            m_Log("confirm seq " + std::to_string(bySeq) + ": " + std::to_string(nBefore - m_Db.EventCount()) +
-                  " events released");
+        OnConfirm(bySeq);
         return;
     }
     if (m_Options.nSilentAfter >= 0 && m_nRequests >= m_Options.nSilentAfter) {
@@ -98,18 +80,24 @@ void COutstation::OnRequest(const std::vector<std::uint8_t>& req)
         return;
     }
     ++m_nRequests;
+    // A new request abandons the rest of a response under way, and any request but the
+    // operate that follows it cancels a select.
+    m_PendingFragments.clear();
+    m_nAwaitConfirm = -1;
+    if (byFunc != fc::OPERATE && byFunc != fc::SELECT)
+        m_Selection.reset();
 
     Reply reply;
     switch (byFunc) {
     case fc::READ:
-        Read(req, bySeq, reply);
+        Read(req, reply);
         break;
     case fc::WRITE:
         Write(req, reply);
         break;
     case fc::SELECT:
     case fc::OPERATE:
-        Control(req, byFunc == fc::OPERATE, reply);
+        Control(req, bySeq, byFunc == fc::OPERATE, reply);
         break;
     case fc::IMMED_FREEZE:
     case fc::IMMED_FREEZE_NR:
@@ -124,7 +112,7 @@ void COutstation::OnRequest(const std::vector<std::uint8_t>& req)
         reply.note = byFunc == fc::ENABLE_UNSOLICITED ? "unsolicited responses enabled" : "unsolicited responses disabled";
         break;
     case fc::DELAY_MEASURE:
-        reply.objects = {52, 2, 0x07, 0x01, 0x00, 0x00};  // no processing delay to report
+        reply.objects.push_back({{52, 2, 0x07, 0x01, 0x00, 0x00}, {}});  // no processing delay to report
         reply.note = "delay measurement";
         break;
     default:
@@ -133,147 +121,135 @@ void COutstation::OnRequest(const std::vector<std::uint8_t>& req)
         break;
     }
     if (m_Log)
-        m_Log("request seq " + std::to_string(bySeq) + " function " + std::to_string(byFunc) + ": " + reply.note +
-              (reply.bCon ? " (asks for a confirm)" : ""));
-    if (reply.bNone)
+        m_Log("request seq " + std::to_string(bySeq) + " function " + std::to_string(byFunc) + ": " + reply.note);
+    if (!reply.bNone)
+        Respond(bySeq, std::move(reply));
+}
+
+void COutstation::OnConfirm(std::uint8_t bySeq)
+{
+    // Only the confirm the last fragment asked for counts.
+    if (m_nAwaitConfirm != bySeq) {
+        if (m_Log)
+            m_Log("confirm seq " + std::to_string(bySeq) + " ignored: none awaited with that sequence");
         return;
-    std::vector<std::uint8_t> fragment(4 + reply.objects.size());
-    fragment[0] = static_cast<std::uint8_t>(0xC0 | bySeq | (reply.bCon ? 0x20 : 0));
+    }
+    m_nAwaitConfirm = -1;
+    const std::size_t nBefore = m_Db.EventCount();
+    m_Db.Confirm(bySeq);
+    if (m_Log)
+        m_Log("confirm seq " + std::to_string(bySeq) + ": " + std::to_string(nBefore - m_Db.EventCount()) +
+              " events released");
+    if (!m_PendingFragments.empty())
+        SendNextFragment();
+}
+
+ResponseOptions COutstation::BuildOptions() const
+{
+    return {m_Options.bCompact, static_cast<std::size_t>(std::max(m_Options.nFragment, 64)) - 4};
+}
+
+void COutstation::Respond(std::uint8_t bySeq, Reply reply)
+{
+    const std::vector<std::vector<ResponseObject>> fragments =
+        PackFragments(reply.objects, static_cast<std::size_t>(m_Options.nFragment));
+    m_PendingFragments.assign(fragments.begin(), fragments.end());
+    m_byNextFragSeq = bySeq;
+    m_bFirstFragment = true;
+    m_byRespIin2 = reply.byIin2;
+    if (m_Log && fragments.size() > 1)
+        m_Log("response in " + std::to_string(fragments.size()) + " fragments");
+    SendNextFragment();
+}
+
+void COutstation::SendNextFragment()
+{
+    const std::vector<ResponseObject> objects = std::move(m_PendingFragments.front());
+    m_PendingFragments.pop_front();
+    const bool bFin = m_PendingFragments.empty();
+    std::vector<std::uint64_t> eventIds;
+    std::vector<std::uint8_t> fragment(4);
+    for (const ResponseObject& object : objects) {
+        fragment.insert(fragment.end(), object.Octets.begin(), object.Octets.end());
+        eventIds.insert(eventIds.end(), object.EventIds.begin(), object.EventIds.end());
+    }
+    // Every fragment but the last, and every one that reports events, asks for a confirm.
+    const bool bCon = !bFin || !eventIds.empty();
+    const std::uint8_t bySeq = m_byNextFragSeq;
+    fragment[0] = static_cast<std::uint8_t>((m_bFirstFragment ? kFir : 0) | (bFin ? kFin : 0) | (bCon ? kCon : 0) | bySeq);
     fragment[1] = fc::RESPONSE;
+    m_Db.MarkSent(eventIds, bySeq);
     fragment[2] = Iin1();
-    fragment[3] = reply.byIin2;
-    std::copy(reply.objects.begin(), reply.objects.end(), fragment.begin() + 4);
+    fragment[3] = Iin2(m_byRespIin2);
+    m_nAwaitConfirm = bCon ? bySeq : -1;
+    m_bFirstFragment = false;
+    m_byNextFragSeq = static_cast<std::uint8_t>((bySeq + 1) & kSeqMask);
     SendFragment(fragment);
 }
 
-void COutstation::Read(const std::vector<std::uint8_t>& req, std::uint8_t bySeq, Reply& reply)
+void COutstation::Read(const std::vector<std::uint8_t>& req, Reply& reply)
 {
     std::string names;
+    m_SentEventIds.clear();
+    const ResponseOptions options = BuildOptions();
+    // Binary events of a class poll: every other one with a CTO and relative times.
+    const int nClassBinaryVar = m_bUseCto ? 3 : 2;
+    bool bClassPoll = false;
     for (std::size_t p = 2; p + 3 <= req.size();) {
         const std::uint8_t byGroup = req[p];
         const std::uint8_t byVar = req[p + 1];
         const std::uint8_t byQualifier = req[p + 2];
         p += 3;
-        if (byQualifier == 0x00 || byQualifier == 0x07)
-            p += byQualifier == 0x00 ? 2 : 1;  // a range or count asked for: everything is sent
-        else if (byQualifier == 0x01 || byQualifier == 0x08)
-            p += byQualifier == 0x01 ? 4 : 2;
-        else if (byQualifier != 0x06) {
+        const Asked asked = ReadRange(req, p, byQualifier);
+        if (!asked.bOk) {
             reply.byIin2 |= IIN2_PARAMETER;
-            return;
+            break;
         }
-        const std::string name = ObjectName(byGroup, byVar);
-        if (byGroup == 60 && byVar >= 2 && byVar <= 4) {
-            AddEvents(1u << (byVar - 1), bySeq, reply);
+        names += (names.empty() ? "" : ", ") + ObjectName(byGroup, byVar);
+        if (byGroup == 60 && byVar == 1) {  // class 0: every static object there is
+            for (const std::uint8_t byStatic : {1, 20, 21, 30})
+                AddStaticObjects(m_Db, byStatic, 0, 0, 0xFFFF, options, reply.objects);
+        } else if (byGroup == 60 && byVar >= 2 && byVar <= 4) {
+            AddEvents(1u << (byVar - 1), SimEvent::BINARY | SimEvent::ANALOG, nClassBinaryVar, asked.nMax, reply);
+            bClassPoll = true;
         } else if (byGroup == 2 && byVar <= 3) {
-            AddEvents(0x0E, bySeq, reply);  // all classes, binary events only
+            AddEvents(0x0E, SimEvent::BINARY, byVar == 0 ? 2 : byVar, asked.nMax, reply);
         } else if (byGroup == 32 && (byVar == 0 || byVar == 2)) {
-            AddEvents(0x0E, bySeq, reply);
+            AddEvents(0x0E, SimEvent::ANALOG, 2, asked.nMax, reply);
         } else if (byGroup == 80 && byVar == 1) {
-            reply.objects.insert(reply.objects.end(), {80, 1, 0x00, 0x00, 0x0F, Iin1(), reply.byIin2});
+            reply.objects.push_back({{80, 1, 0x00, 0x00, 0x0F, Iin1(), Iin2(reply.byIin2)}, {}});
+        } else if (byGroup == 2 || byGroup == 32 || byGroup == 60) {
+            reply.byIin2 |= IIN2_OBJECT_UNKNOWN;
         } else {
-            AddStatic(byGroup, byVar, reply);
+            const std::size_t nBefore = reply.objects.size();
+            const int nLast = asked.nMax == static_cast<std::size_t>(-1) ? asked.nLast
+                                                                        : static_cast<int>(asked.nMax) - 1;
+            if (!AddStaticObjects(m_Db, byGroup, byVar, asked.nFirst, nLast, options, reply.objects))
+                reply.byIin2 |= IIN2_OBJECT_UNKNOWN;
+            else if (reply.objects.size() == nBefore)
+                reply.byIin2 |= IIN2_PARAMETER;  // none of the points asked for exists
         }
-        names += (names.empty() ? "" : ", ") + name;
     }
+    if (bClassPoll)
+        m_bUseCto = !m_bUseCto;
     reply.note = "read " + names + (reply.detail.empty() ? "" : ": " + reply.detail);
 }
 
-void COutstation::AddStatic(std::uint8_t byGroup, std::uint8_t byVar, Reply& reply)
+void COutstation::AddEvents(unsigned uClasses, unsigned uKinds, int nBinaryVar, std::size_t nMax, Reply& reply)
 {
-    const HeaderStyle style{m_Options.bCompact};
-    std::vector<std::uint8_t>& out = reply.objects;
-    const std::size_t nUsed = 4 + out.size() + 7;  // response header, objects so far, this header
-    if (nUsed + 8 > kMaxFragment) {
-        reply.byIin2 |= IIN2_PARAMETER;  // no room left in this response
-        return;
-    }
-    const std::size_t nRoom = kMaxFragment - nUsed;
-    // As many points as fit in what is left of the fragment (packed inputs take 1/8 octet).
-    auto fit = [nRoom](int nPoints, std::size_t nEach, std::size_t nPerOctet = 1) {
-        return std::min(nPoints, static_cast<int>(nRoom * nPerOctet / nEach));
-    };
-    if (byGroup == 1 && (byVar == 1 || byVar == 2 || byVar == 0)) {
-        const int n = byVar == 1 ? fit(m_Db.YxCount(), 1, 8) : fit(m_Db.YxCount(), 1);
-        style.Range(out, 1, byVar == 1 ? 1 : 2, 0, n - 1);
-        if (byVar == 1) {
-            for (int i = 0; i < n; i += 8) {
-                std::uint8_t by = 0;
-                for (int b = 0; b < 8 && i + b < n; ++b)
-                    by = static_cast<std::uint8_t>(by | (m_Db.Yx(i + b) << b));
-                out.push_back(by);
-            }
-        } else {
-            for (int i = 0; i < n; ++i)
-                out.push_back(static_cast<std::uint8_t>(kOnline | (m_Db.Yx(i) << 7)));
-        }
-    } else if ((byGroup == 20 || byGroup == 21) && (byVar == 1 || byVar == 2)) {
-        const int n = fit(m_Db.YmCount(), byVar == 1 ? 5 : 3);
-        style.Range(out, byGroup, byVar, 0, n - 1);
-        for (int i = 0; i < n; ++i) {
-            const std::uint32_t dwValue = byGroup == 20 ? m_Db.Ym(i) : m_Db.Frozen(i);
-            out.push_back(kOnline);
-            if (byVar == 1)
-                Put32(out, dwValue);
-            else
-                Put16(out, dwValue & 0xFFFF);
-        }
-    } else if (byGroup == 30 && (byVar == 2 || byVar == 0)) {
-        const int n = fit(m_Db.YcCount(), 3);
-        style.Range(out, 30, 2, 0, n - 1);
-        for (int i = 0; i < n; ++i) {
-            out.push_back(kOnline);
-            Put16(out, static_cast<std::uint16_t>(m_Db.Yc(i)));
-        }
-    } else {
-        reply.byIin2 |= IIN2_OBJECT_UNKNOWN;
-    }
-}
-
-void COutstation::AddEvents(unsigned uClasses, std::uint8_t bySeq, Reply& reply)
-{
-    const HeaderStyle style{m_Options.bCompact};
-    std::vector<std::uint8_t>& out = reply.objects;
-    // Analog changes first: the master reads on after them, but not after binary events.
-    std::vector<SimEvent*> analogs = m_Db.PendingEvents(uClasses, SimEvent::ANALOG);
-    if (analogs.size() > kMaxEventsPerObject)
-        analogs.resize(kMaxEventsPerObject);
-    if (!analogs.empty()) {
-        const int nWidth = style.Indexed(out, 32, 2, analogs.size(), MaxPoint(analogs));
-        for (SimEvent* e : analogs) {
-            HeaderStyle::Index(out, nWidth, e->nPoint);
-            out.push_back(kOnline);
-            Put16(out, static_cast<std::uint16_t>(e->nValue));
-            e->nSentInSeq = bySeq;
+    std::vector<SimEvent> events;
+    for (const SimEvent& e : m_Db.PendingEvents(uClasses, uKinds)) {
+        if (events.size() >= nMax)
+            break;
+        if (std::find(m_SentEventIds.begin(), m_SentEventIds.end(), e.nId) == m_SentEventIds.end()) {
+            events.push_back(e);
+            m_SentEventIds.push_back(e.nId);
         }
     }
-    std::vector<SimEvent*> binaries = m_Db.PendingEvents(uClasses, SimEvent::BINARY);
-    if (binaries.size() > kMaxEventsPerObject)
-        binaries.resize(kMaxEventsPerObject);
-    if (!binaries.empty()) {
-        // Every other response carries a CTO and relative times, when they fit in 16 bits.
-        const std::uint32_t dwCto = binaries.front()->dwTime;
-        const bool bRelative = m_bUseCto && std::all_of(binaries.begin(), binaries.end(), [dwCto](const SimEvent* e) {
-                                   return e->dwTime - dwCto <= 0xFFFF;
-                               });
-        m_bUseCto = !m_bUseCto;
-        if (bRelative) {
-            out.insert(out.end(), {51, 1, 0x07, 0x01});
-            PutTime(out, dwCto);
-        }
-        const int nWidth = style.Indexed(out, 2, bRelative ? 3 : 2, binaries.size(), MaxPoint(binaries));
-        for (SimEvent* e : binaries) {
-            HeaderStyle::Index(out, nWidth, e->nPoint);
-            out.push_back(static_cast<std::uint8_t>(kOnline | (e->nValue << 7)));
-            if (bRelative)
-                Put16(out, e->dwTime - dwCto);
-            else
-                PutTime(out, e->dwTime);
-            e->nSentInSeq = bySeq;
-        }
-    }
-    reply.bCon = reply.bCon || !analogs.empty() || !binaries.empty();
-    reply.detail = std::to_string(analogs.size()) + " analog and " + std::to_string(binaries.size()) + " binary events";
+    AddEventObjects(events, nBinaryVar, BuildOptions(), reply.objects);
+    const auto nBinary = std::count_if(events.begin(), events.end(), [](const SimEvent& e) { return e.kind == SimEvent::BINARY; });
+    reply.detail += (reply.detail.empty() ? "" : ", ") + std::to_string(nBinary) + " binary and " +
+                    std::to_string(static_cast<long>(events.size()) - nBinary) + " analog events";
 }
 
 void COutstation::Write(const std::vector<std::uint8_t>& req, Reply& reply)
@@ -297,7 +273,7 @@ void COutstation::Write(const std::vector<std::uint8_t>& req, Reply& reply)
     }
 }
 
-void COutstation::Control(const std::vector<std::uint8_t>& req, bool bOperate, Reply& reply)
+void COutstation::Control(const std::vector<std::uint8_t>& req, std::uint8_t bySeq, bool bOperate, Reply& reply)
 {
     // 12.1, count 1: index (16 or 8 bits), then the 11-octet control relay output block.
     const bool bWide = req.size() >= 5 && req[4] == 0x28;
@@ -306,34 +282,45 @@ void COutstation::Control(const std::vector<std::uint8_t>& req, bool bOperate, R
         (req[4] != 0x28 && req[4] != 0x17)) {
         reply.byIin2 |= IIN2_PARAMETER;
         reply.note = "malformed control request";
+        m_Selection.reset();
         return;
     }
     const int nPoint = bWide ? req[nIndexAt] | (req[nIndexAt + 1] << 8) : req[nIndexAt];
     const std::size_t nBlock = nIndexAt + (bWide ? 2 : 1);
+    const std::vector<std::uint8_t> objects(req.begin() + 2, req.begin() + static_cast<long>(nBlock + 11));
     const std::uint8_t byCode = req[nBlock];
     const std::uint32_t dwOnMs = static_cast<std::uint32_t>(req[nBlock + 2] | (req[nBlock + 3] << 8) |
                                                            (req[nBlock + 4] << 16)) |
                                  (static_cast<std::uint32_t>(req[nBlock + 5]) << 24);
-    std::uint8_t byStatus = 0;
-    const auto now = Clock::now();
-    if (m_Options.bCrobFail || nPoint >= m_Db.YxCount()) {
-        byStatus = 4;  // not supported
-    } else if (!bOperate) {
-        m_Selection = Selection{nPoint, byCode, now};
-    } else if (!m_Selection || m_Selection->nPoint != nPoint || m_Selection->byCode != byCode ||
-               now - m_Selection->tWhen > std::chrono::seconds(10)) {
-        byStatus = 2;  // no matching select
-    } else if (m_Options.bOperateFail) {
+    std::uint8_t byStatus = CONTROL_SUCCESS;
+    const std::time_t now = ::Now();
+    if (!bOperate) {
         m_Selection.reset();
-        byStatus = 4;  // the relay will not move
+        if (m_Options.bCrobFail || nPoint >= m_Db.YxCount())
+            byStatus = CONTROL_NOT_SUPPORTED;
+        else
+            m_Selection = Selection{objects, bySeq, now};
     } else {
+        // The operate repeats the select's objects octet for octet, carries the next
+        // sequence number and comes in time, with no other request between.
+        const bool bMatches = m_Selection && m_Selection->Objects == objects &&
+                              ((m_Selection->bySeq + 1) & kSeqMask) == bySeq;
+        if (!bMatches)
+            byStatus = CONTROL_NO_SELECT;
+        else if (now - m_Selection->tWhen > m_Options.nSelectTimeout)
+            byStatus = CONTROL_TIMEOUT;
+        else if (m_Options.bCrobFail || m_Options.bOperateFail)
+            byStatus = CONTROL_NOT_SUPPORTED;  // the relay will not move
         m_Selection.reset();
-        // Close (0x40) or latch on (0x03) sets the input the relay drives; trip or latch off clears it.
-        const int nState = (byCode & 0xC0) == 0x40 || (byCode & 0x0F) == 0x03 ? 1 : 0;
-        m_Db.SetBinary(nPoint, nState, RtuTime());
+        if (byStatus == CONTROL_SUCCESS) {
+            // Close (0x40) or latch on (0x03) sets the input the relay drives; trip or latch off clears it.
+            const int nState = (byCode & 0xC0) == 0x40 || (byCode & 0x0F) == 0x03 ? 1 : 0;
+            m_Db.SetBinary(nPoint, nState, RtuTime());
+        }
     }
-    reply.objects.assign(req.begin() + 2, req.begin() + static_cast<long>(nBlock + 11));
-    reply.objects.back() = byStatus;
+    ResponseObject echo{objects, {}};
+    echo.Octets.back() = byStatus;
+    reply.objects.push_back(std::move(echo));
     reply.note = std::string(bOperate ? "operate" : "select") + " point " + std::to_string(nPoint) +
                  ((byCode & 0xC0) == 0x80 ? " trip " : " close ") + std::to_string(dwOnMs) + " ms: status " +
                  std::to_string(byStatus);

@@ -7,7 +7,8 @@
 
 COutstation::COutstation(const SimOptions& options, Output output, Log log)
     : m_Options(options), m_Output(std::move(output)), m_Log(std::move(log)),
-      m_Db(options.nYx, options.nYc, options.nYm, options.uSeed), m_Random(options.uSeed),
+      m_Db(options.nYx, options.nYc, options.nYm, options.uSeed, options.nBinaryClass, options.nAnalogClass),
+      m_Random(options.uSeed),
       m_dwTimeBase(MillisecondsOfMonth(::Clock().LocalNow())), m_tTimeBase(Clock::now()), m_tLastChange(m_tTimeBase)
 {
 }
@@ -129,6 +130,13 @@ void COutstation::OnSegment(const std::uint8_t* pSegment, int nLength)
         m_nNextSegmentSeq = -1;
         return;
     }
+    if (m_Fragment.size() + static_cast<std::size_t>(nLength - 1) > kMaxRequest) {
+        m_Fragment.clear();  // no request is that long: the fragment is dropped
+        m_nNextSegmentSeq = -1;
+        if (m_Log)
+            m_Log("request longer than " + std::to_string(kMaxRequest) + " octets dropped");
+        return;
+    }
     m_nNextSegmentSeq = (nSeq + 1) % 64;
     m_Fragment.insert(m_Fragment.end(), pSegment + 1, pSegment + nLength);
     if ((th & 0x80) != 0) {
@@ -153,6 +161,11 @@ void COutstation::SendFragment(const std::vector<std::uint8_t>& fragment)
         if (fragment.empty())
             break;
     }
+}
+
+std::uint8_t COutstation::Iin2(std::uint8_t byReply) const
+{
+    return static_cast<std::uint8_t>(byReply | (m_Db.Overflowed() ? IIN2_EVENT_OVERFLOW : 0));
 }
 
 std::uint8_t COutstation::Iin1() const

@@ -4,6 +4,8 @@
 // output; it runs in real time (values change, selections expire, busy periods end).
 #include <chrono>
 #include <cstdint>
+#include <ctime>
+#include <deque>
 #include <functional>
 #include <optional>
 #include <random>
@@ -11,6 +13,7 @@
 #include <vector>
 
 #include "sim/FrameAssembler.h"
+#include "sim/ResponseBuilder.h"
 #include "sim/SimDatabase.h"
 #include "sim/SimOptions.h"
 
@@ -42,7 +45,12 @@ public:
     static constexpr std::uint8_t IIN1_CLASS1 = 0x02, IIN1_CLASS2 = 0x04, IIN1_CLASS3 = 0x08,
                                   IIN1_NEED_TIME = 0x10, IIN1_RESTART = 0x80;
     // Second octet.
-    static constexpr std::uint8_t IIN2_NO_FUNC = 0x01, IIN2_OBJECT_UNKNOWN = 0x02, IIN2_PARAMETER = 0x04;
+    static constexpr std::uint8_t IIN2_NO_FUNC = 0x01, IIN2_OBJECT_UNKNOWN = 0x02, IIN2_PARAMETER = 0x04,
+                                  IIN2_EVENT_OVERFLOW = 0x08;
+    // Control status codes.
+    static constexpr std::uint8_t CONTROL_SUCCESS = 0, CONTROL_TIMEOUT = 1, CONTROL_NO_SELECT = 2,
+                                  CONTROL_NOT_SUPPORTED = 4;
+    static constexpr std::size_t kMaxRequest = 2048;  // a request fragment longer than this is dropped
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -58,19 +66,24 @@ private:
     // Application.
     void OnRequest(const std::vector<std::uint8_t>& fragment);
     struct Reply {
-        std::vector<std::uint8_t> objects;
+        std::vector<ResponseObject> objects;
         std::uint8_t byIin2 = 0;
-        bool bCon = false;
         bool bNone = false;  // no response at all
         std::string note;    // one line for the log
         std::string detail;  // what a read found
     };
-    void Read(const std::vector<std::uint8_t>& req, std::uint8_t bySeq, Reply& reply);
+    void Read(const std::vector<std::uint8_t>& req, Reply& reply);
     void Write(const std::vector<std::uint8_t>& req, Reply& reply);
-    void Control(const std::vector<std::uint8_t>& req, bool bOperate, Reply& reply);
-    void AddEvents(unsigned uClasses, std::uint8_t bySeq, Reply& reply);
-    void AddStatic(std::uint8_t byGroup, std::uint8_t byVar, Reply& reply);
+    void Control(const std::vector<std::uint8_t>& req, std::uint8_t bySeq, bool bOperate, Reply& reply);
+    // Events of the classes and kinds, in the order they happened, at most nMax, none twice.
+    void AddEvents(unsigned uClasses, unsigned uKinds, int nBinaryVar, std::size_t nMax, Reply& reply);
+    // The response in as many fragments as it needs; the first goes out now.
+    void Respond(std::uint8_t bySeq, Reply reply);
+    void SendNextFragment();
+    void OnConfirm(std::uint8_t bySeq);
+    ResponseOptions BuildOptions() const;
     std::uint8_t Iin1() const;
+    std::uint8_t Iin2(std::uint8_t byReply) const;
 
     SimOptions m_Options;
     Output m_Output;
@@ -86,20 +99,29 @@ private:
     int m_nFramesSent = 0;
     long long m_llOctetsIn = 0;
     long long m_llOctetsOut = 0;
-    std::vector<std::uint8_t> m_Fragment;  // transport reassembly
+    std::vector<std::uint8_t> m_Fragment;  // transport reassembly, at most kMaxRequest
     int m_nNextSegmentSeq = -1;
     std::uint8_t m_byTpSeq = 0;
     int m_nRequests = 0;
     bool m_bRestart = true;
     bool m_bNeedTime = true;
     bool m_bUseCto = false;  // alternate event responses carry a CTO and relative times
+    // The response under way: fragments not yet sent, the sequence of the next one, and
+    // the sequence whose confirm lets it go (-1: none awaited).
+    std::deque<std::vector<ResponseObject>> m_PendingFragments;
+    std::uint8_t m_byNextFragSeq = 0;
+    bool m_bFirstFragment = true;
+    std::uint8_t m_byRespIin2 = 0;
+    int m_nAwaitConfirm = -1;
+    std::vector<std::uint64_t> m_SentEventIds;  // of the reply being built
     std::uint32_t m_dwTimeBase;        // RTU time at m_tTimeBase
     Clock::time_point m_tTimeBase;
     Clock::time_point m_tLastChange;
+    // A select waiting for its operate: its object octets, sequence and time.
     struct Selection {
-        int nPoint;
-        std::uint8_t byCode;
-        Clock::time_point tWhen;
+        std::vector<std::uint8_t> Objects;
+        std::uint8_t bySeq;
+        std::time_t tWhen;  // the program's clock, so tests can move it
     };
     std::optional<Selection> m_Selection;
 };

@@ -2,9 +2,10 @@
 
 #include <algorithm>
 
-CSimDatabase::CSimDatabase(int nYx, int nYc, int nYm, unsigned nSeed)
+CSimDatabase::CSimDatabase(int nYx, int nYc, int nYm, unsigned nSeed, int nBinaryClass, int nAnalogClass)
     : m_Yx(static_cast<std::size_t>(std::max(nYx, 1))), m_Yc(static_cast<std::size_t>(std::max(nYc, 1))),
-      m_Ym(static_cast<std::size_t>(std::max(nYm, 1))), m_Frozen(m_Ym.size()), m_Random(nSeed)
+      m_Ym(static_cast<std::size_t>(std::max(nYm, 1))), m_Frozen(m_Ym.size()), m_Random(nSeed),
+      m_nBinaryClass(std::clamp(nBinaryClass, 1, 3)), m_nAnalogClass(std::clamp(nAnalogClass, 1, 3))
 {
     // A recognisable start: every third input on, analogs rising with their index.
     for (std::size_t i = 0; i < m_Yx.size(); ++i)
@@ -24,11 +25,8 @@ void CSimDatabase::Evolve(std::uint32_t dwNow)
     std::uniform_int_distribution<int> yc(0, YcCount() - 1);
     std::uniform_int_distribution<int> drift(-300, 300);
     for (int n = 0; n < 2; ++n) {
-        const auto i = static_cast<std::size_t>(yc(m_Random));
-        const int nValue = std::clamp(m_Yc[i] + drift(m_Random), -32768, 32767);
-        if (std::abs(nValue - m_Yc[i]) >= 100)  // the deadband
-            AddEvent(SimEvent::ANALOG, static_cast<int>(i), nValue, dwNow);
-        m_Yc[i] = static_cast<std::int16_t>(nValue);
+        const int nPoint = yc(m_Random);
+        SetAnalog(nPoint, m_Yc[static_cast<std::size_t>(nPoint)] + drift(m_Random), dwNow);
     }
     for (std::size_t i = 0; i < m_Ym.size(); ++i)
         m_Ym[i] += static_cast<std::uint32_t>(i % 7 + 1);
@@ -42,6 +40,17 @@ void CSimDatabase::SetBinary(int nPoint, int nState, std::uint32_t dwNow)
     AddEvent(SimEvent::BINARY, nPoint, nState, dwNow);
 }
 
+void CSimDatabase::SetAnalog(int nPoint, int nValue, std::uint32_t dwNow)
+{
+    if (nPoint < 0 || nPoint >= YcCount())
+        return;
+    std::int16_t& nOld = m_Yc[static_cast<std::size_t>(nPoint)];
+    nValue = std::clamp(nValue, -32768, 32767);
+    if (std::abs(nValue - nOld) >= 100)  // the deadband
+        AddEvent(SimEvent::ANALOG, nPoint, nValue, dwNow);
+    nOld = static_cast<std::int16_t>(nValue);
+}
+
 void CSimDatabase::Freeze(bool bClear)
 {
     m_Frozen = m_Ym;
@@ -51,22 +60,30 @@ void CSimDatabase::Freeze(bool bClear)
 
 void CSimDatabase::AddEvent(SimEvent::Kind kind, int nPoint, int nValue, std::uint32_t dwNow)
 {
-    // Binary inputs: even points class 1, odd points class 3; analog changes class 2.
-    const int nClass = kind == SimEvent::ANALOG ? 2 : nPoint % 2 == 0 ? 1 : 3;
-    SimEvent event{kind, nClass, nPoint, nValue, dwNow};
+    const int nClass = kind == SimEvent::ANALOG ? m_nAnalogClass : m_nBinaryClass;
+    SimEvent event{kind, nClass, nPoint, nValue, dwNow, -1, m_nNextId++};
     m_History.push_back(event);
-    if (m_Events.size() >= kMaxEvents)
+    if (m_Events.size() >= kMaxEvents) {
         m_Events.pop_front();
+        m_bOverflow = true;
+    }
     m_Events.push_back(event);
 }
 
-std::vector<SimEvent*> CSimDatabase::PendingEvents(unsigned uClasses, SimEvent::Kind kind)
+std::vector<SimEvent> CSimDatabase::PendingEvents(unsigned uClasses, unsigned uKinds) const
 {
-    std::vector<SimEvent*> events;
-    for (SimEvent& e : m_Events)
-        if (e.kind == kind && (uClasses >> e.nClass & 1u) != 0)
-            events.push_back(&e);
+    std::vector<SimEvent> events;
+    for (const SimEvent& e : m_Events)
+        if ((uKinds & e.kind) != 0 && (uClasses >> e.nClass & 1u) != 0)
+            events.push_back(e);
     return events;
+}
+
+void CSimDatabase::MarkSent(const std::vector<std::uint64_t>& ids, int nSeq)
+{
+    for (SimEvent& e : m_Events)
+        if (std::find(ids.begin(), ids.end(), e.nId) != ids.end())
+            e.nSentInSeq = nSeq;
 }
 
 bool CSimDatabase::HasEvents(int nClass) const
@@ -76,5 +93,6 @@ bool CSimDatabase::HasEvents(int nClass) const
 
 void CSimDatabase::Confirm(int nSeq)
 {
-    std::erase_if(m_Events, [nSeq](const SimEvent& e) { return e.nSentInSeq == nSeq; });
+    if (std::erase_if(m_Events, [nSeq](const SimEvent& e) { return e.nSentInSeq == nSeq; }) > 0)
+        m_bOverflow = false;  // the master has taken events: there is room again
 }

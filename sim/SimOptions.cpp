@@ -26,7 +26,9 @@ const IntOption kIntOptions[] = {
     {"--yc", &SimOptions::nYc, 1, 1024},                {"--ym", &SimOptions::nYm, 1, 1024},
     {"--change-ms", &SimOptions::nChangeMs, 0, 3600000}, {"--silent-after", &SimOptions::nSilentAfter, 0, 1 << 30},
     {"--corrupt-every", &SimOptions::nCorruptEvery, 1, 1 << 30}, {"--drop-octets", &SimOptions::nDropPercent, 0, 100},
-    {"--busy-ms", &SimOptions::nBusyMs, 0, 3600000},
+    {"--busy-ms", &SimOptions::nBusyMs, 0, 3600000},     {"--fragment", &SimOptions::nFragment, 64, 2048},
+    {"--binary-class", &SimOptions::nBinaryClass, 1, 3}, {"--analog-class", &SimOptions::nAnalogClass, 1, 3},
+    {"--select-timeout", &SimOptions::nSelectTimeout, 1, 3600},
 };
 
 struct FlagOption {
@@ -94,6 +96,11 @@ const char* SimUsage()
            "  --reset-first        send reset link states at start\n"
            "  --change-ms N        values change every N ms (default 2000, 0 never)\n"
            "  --pace               send no faster than the line speed allows\n"
+           "  --fragment N         largest response fragment in octets (64 to 2048, default 2048);\n"
+           "                       longer responses go out in several, each after the confirm\n"
+           "  --binary-class N     event class of binary-input changes (default 1)\n"
+           "  --analog-class N     event class of analog changes (default 2)\n"
+           "  --select-timeout S   seconds a select stays valid (default 10)\n"
            "Faults:\n"
            "  --silent-after N     stop answering after N requests\n"
            "  --corrupt-every N    flip a CRC octet of every N-th frame sent\n"

@@ -16,6 +16,10 @@ struct SimOptions {
     int nChangeMs = 2000;      // how often values change; 0: never
     unsigned uSeed = 1815;
     bool bPace = false;        // send no faster than the line speed allows
+    int nFragment = 2048;      // largest response fragment, header included
+    int nBinaryClass = 1;      // event class of binary-input changes
+    int nAnalogClass = 2;      // event class of analog changes
+    int nSelectTimeout = 10;   // seconds within which an operate must follow its select
     // Faults.
     int nSilentAfter = -1;  // stop answering after this many requests
     int nCorruptEvery = 0;  // flip a CRC octet of every n-th frame sent

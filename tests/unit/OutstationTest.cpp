@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "core/Clock.h"
 #include "dnp3/LinkFrame.h"
 #include "sim/Outstation.h"
 #include "support/Hex.h"
@@ -145,19 +146,52 @@ TEST_F(OutstationTest, EventsStayUntilTheMatchingConfirm)
     EXPECT_EQ(response.size(), 4u);
 }
 
-TEST_F(OutstationTest, ControlsAndUnsupportedFunctions)
+TEST_F(OutstationTest, SelectBeforeOperateAsTheStandardSays)
 {
+    ScopedFakeClock clock;
     const std::string block = "0C 01 28 01 00 05 00 40 01 E8 03 00 00 00 00 00 00 00";
-    Request("C0 04 " + block);  // operate without a select
-    EXPECT_EQ(Response().back(), 2);
-    Request("C1 03 " + block);
-    EXPECT_EQ(Response().back(), 0);
-    Request("C2 04 " + block.substr(0, 21) + "80" + block.substr(23));  // trip: another code
-    EXPECT_EQ(Response().back(), 2);
-    Request("C3 04 " + block);
-    EXPECT_EQ(Response().back(), 0);
+    const std::string trip = "0C 01 28 01 00 05 00 80 01 E8 03 00 00 00 00 00 00 00";
+    const std::string longer = "0C 01 28 01 00 05 00 40 01 E9 03 00 00 00 00 00 00 00";
+    const struct {
+        const char* what;
+        std::vector<std::string> requests;  // the last one's echo is checked
+        int nStatus;
+        int nSecondsBefore = 0;             // before the last request
+    } cases[] = {
+        {"operate without a select", {"C0 04 " + block}, 2},
+        {"select", {"C0 03 " + block}, 0},
+        {"select then operate", {"C0 03 " + block, "C1 04 " + block}, 0},
+        {"another control code", {"C0 03 " + block, "C1 04 " + trip}, 2},
+        {"another on-time", {"C0 03 " + block, "C1 04 " + longer}, 2},
+        {"not the next sequence", {"C0 03 " + block, "C2 04 " + block}, 2},
+        {"a request between", {"C0 03 " + block, "C9 01 3C 02 06", "C1 04 " + block}, 2},
+        {"the select expired", {"C0 03 " + block, "C1 04 " + block}, 1, 11},
+        {"in time", {"C0 03 " + block, "C1 04 " + block}, 0, 10},
+        {"an operate uses up its select", {"C0 03 " + block, "C1 04 " + block, "C2 04 " + block}, 2},
+        {"a point the RTU lacks", {"C0 03 0C 01 28 01 00 00 04 40 01 E8 03 00 00 00 00 00 00 00"}, 4},
+    };
+    for (const auto& c : cases) {
+        Make();
+        std::vector<std::uint8_t> echo;
+        for (std::size_t i = 0; i < c.requests.size(); ++i) {
+            if (i + 1 == c.requests.size())
+                clock.AdvanceSeconds(c.nSecondsBefore);
+            Request(c.requests[i]);
+            echo = Response();
+        }
+        ASSERT_FALSE(echo.empty()) << c.what;
+        EXPECT_EQ(echo.back(), c.nStatus) << c.what;
+    }
+    // A successful close sets the input the relay drives.
+    Make();
+    Request("C0 03 " + block);
+    Request("C1 04 " + block);
+    Response();
     EXPECT_EQ(m_pRtu->Database().Yx(5), 1);
+}
 
+TEST_F(OutstationTest, UnsupportedFunctionsAndTheRestartIndication)
+{
     Request("C4 0D");  // cold restart is not offered
     const std::vector<std::uint8_t> response = Response();
     EXPECT_EQ(response[3] & COutstation::IIN2_NO_FUNC, COutstation::IIN2_NO_FUNC);
@@ -184,4 +218,154 @@ TEST(SimCommandLineTest, OptionsAndErrors)
         EXPECT_EQ(c.Error.find('\n'), std::string::npos);
     }
     EXPECT_TRUE(ParseSimCommandLine({"--help"}).bHelp);
+}
+
+namespace {
+
+// The octets of the objects in a response fragment, as hex.
+std::string Objects(const std::vector<std::uint8_t>& response)
+{
+    return response.size() > 4 ? ToHex({response.begin() + 4, response.end()}) : "";
+}
+
+}  // namespace
+
+TEST_F(OutstationTest, ClassZeroReturnsEveryStaticObject)
+{
+    Request("C1 01 3C 01 06");
+    const std::string objects = Objects(Response());
+    // Binary inputs with status, counters, frozen counters, analogs: all of each.
+    std::size_t nAt = 0;
+    for (const char* header : {"01 02 01 00 00 7F 00", "14 01 01 00 00 3F 00", "15 01 01 00 00 3F 00",
+                               "1E 02 01 00 00 7F 00"}) {
+        const std::size_t nFound = objects.find(header, nAt);
+        ASSERT_NE(nFound, std::string::npos) << header;
+        nAt = nFound;
+    }
+    EXPECT_EQ(objects.size(), (135u + 327 + 327 + 391) * 3 - 1);
+}
+
+TEST_F(OutstationTest, StaticReadsHonourTheirRangeOrCount)
+{
+    const struct {
+        const char* request;
+        const char* header;  // of the object answered; empty: none
+        std::size_t nPoints;
+        int nIin2;
+    } cases[] = {
+        {"1E 02 06", "1E 02 01 00 00 7F 00", 128, 0},
+        {"1E 02 00 05 09", "1E 02 01 05 00 09 00", 5, 0},
+        {"1E 02 01 05 00 09 00", "1E 02 01 05 00 09 00", 5, 0},
+        {"1E 02 01 7E 00 FF 00", "1E 02 01 7E 00 7F 00", 2, 0},  // clipped to the points there are
+        {"1E 02 07 03", "1E 02 01 00 00 02 00", 3, 0},
+        {"1E 02 08 03 00", "1E 02 01 00 00 02 00", 3, 0},
+        {"1E 02 01 00 02 00 03", "", 0, COutstation::IIN2_PARAMETER},  // none of these points
+        {"1E 02 01 09 00 05 00", "", 0, COutstation::IIN2_PARAMETER},  // stop before start
+        {"1E 02 05", "", 0, COutstation::IIN2_PARAMETER},              // a qualifier not offered
+        {"1E 01 06", "", 0, COutstation::IIN2_OBJECT_UNKNOWN},          // 32-bit analogs: none
+        {"46 01 06", "", 0, COutstation::IIN2_OBJECT_UNKNOWN},          // file transfer
+    };
+    for (const auto& c : cases) {
+        Request(std::string("C1 01 ") + c.request);
+        const std::vector<std::uint8_t> response = Response();
+        ASSERT_GE(response.size(), 4u) << c.request;
+        EXPECT_EQ(response[3] & 0x0F, c.nIin2) << c.request;
+        const std::string objects = Objects(response);
+        if (*c.header == '\0') {
+            EXPECT_EQ(objects, "") << c.request;
+            continue;
+        }
+        EXPECT_EQ(objects.substr(0, 20), c.header) << c.request;
+        EXPECT_EQ(objects.size(), (7 + 3 * c.nPoints) * 3 - 1) << c.request;
+    }
+}
+
+TEST_F(OutstationTest, LargeResponsesGoOutInFragmentsEachAfterItsConfirm)
+{
+    SimOptions options;
+    options.nYc = 1024;
+    options.nFragment = 249;
+    Make(options);
+    Request("C3 01 1E 02 06");  // 1024 analogs: about 3 kB
+    std::vector<int> points;
+    std::uint8_t bySeq = 3;
+    for (int nFragment = 0;; ++nFragment) {
+        const std::vector<std::uint8_t> response = Response();
+        ASSERT_GE(response.size(), 4u);
+        ASSERT_LE(response.size(), 249u);
+        const bool bFin = (response[0] & 0x40) != 0;
+        EXPECT_EQ(response[0] & 0x80, nFragment == 0 ? 0x80 : 0) << "FIR on the first only";
+        EXPECT_EQ(response[0] & 0x20, bFin ? 0 : 0x20) << "CON on every fragment but the last";
+        EXPECT_EQ(response[0] & 0x0F, bySeq) << nFragment;
+        for (std::size_t p = 4; p < response.size();) {  // 30.2 objects, 16-bit ranges
+            ASSERT_EQ(ToHex({response.begin() + static_cast<long>(p), response.begin() + static_cast<long>(p) + 3}),
+                      "1E 02 01");
+            const int nStart = response[p + 3] | (response[p + 4] << 8);
+            const int nStop = response[p + 5] | (response[p + 6] << 8);
+            for (int i = nStart; i <= nStop; ++i)
+                points.push_back(i);
+            p += 7 + 3 * static_cast<std::size_t>(nStop - nStart + 1);
+        }
+        if (bFin)
+            break;
+        Request(ToHex({static_cast<std::uint8_t>(0xC0 | ((bySeq + 1) & 0x0F)), 0x00}));  // wrong sequence
+        EXPECT_TRUE(m_Frames.empty()) << "the next fragment waits for the right confirm";
+        Request(ToHex({static_cast<std::uint8_t>(0xC0 | bySeq), 0x00}));
+        bySeq = (bySeq + 1) & 0x0F;
+    }
+    ASSERT_EQ(points.size(), 1024u);
+    for (int i = 0; i < 1024; ++i)
+        ASSERT_EQ(points[static_cast<std::size_t>(i)], i);
+
+    // A new request abandons the rest of a response.
+    Request("C5 01 1E 02 06");
+    Response();
+    Request("C0 01 3C 02 06");
+    Response();
+    Request("C5 00");
+    EXPECT_TRUE(m_Frames.empty());
+}
+
+TEST_F(OutstationTest, EventsComeInTheOrderTheyHappenedAndReadsHonourTheirGroup)
+{
+    SimOptions options;
+    options.nAnalogClass = 1;  // both kinds in class 1
+    Make(options);
+    CSimDatabase& db = m_pRtu->Database();
+    db.SetBinary(2, 1, 1000);
+    db.SetAnalog(5, 3000, 2000);
+    db.SetBinary(4, 1, 3000);
+    db.SetAnalog(6, 3000, 4000);
+    const std::string b2 = "02 00 81 E8 03 00 00 00 00";
+    const std::string b4 = "04 00 81 B8 0B 00 00 00 00";
+
+    Request("C1 01 02 02 06");  // binary events only
+    EXPECT_EQ(Objects(Response()), "02 02 28 02 00 " + b2 + " " + b4);
+    Request("C2 01 02 01 06");  // without time
+    EXPECT_EQ(Objects(Response()), "02 01 28 02 00 02 00 81 04 00 81");
+    Request("C3 01 20 02 07 01");  // one analog event
+    EXPECT_EQ(Objects(Response()), "20 02 28 01 00 05 00 01 B8 0B");
+    Request("C4 01 3C 02 06");  // class 1: all four, one header per run
+    const std::vector<std::uint8_t> response = Response();
+    EXPECT_EQ(response[0], 0xE4);  // events: a confirm is asked for
+    EXPECT_EQ(Objects(response), "02 02 28 01 00 " + b2 + " 20 02 28 01 00 05 00 01 B8 0B 02 02 28 01 00 " + b4 +
+                                     " 20 02 28 01 00 06 00 01 B8 0B");
+    Request("C4 00");
+    Request("C5 01 3C 02 06");
+    EXPECT_EQ(Objects(Response()), "") << "confirmed events are gone";
+}
+
+TEST_F(OutstationTest, FullEventBufferSaysSoUntilTheMasterTakesEvents)
+{
+    CSimDatabase& db = m_pRtu->Database();
+    for (int i = 0; i < 300; ++i)
+        db.SetBinary(0, i % 2, static_cast<std::uint32_t>(i));
+    Request("C1 01 50 01 06");
+    std::vector<std::uint8_t> response = Response();
+    EXPECT_EQ(response[3] & COutstation::IIN2_EVENT_OVERFLOW, COutstation::IIN2_EVENT_OVERFLOW);
+    Request("C2 01 3C 02 06");
+    response = Response();
+    Request(ToHex({static_cast<std::uint8_t>(0xC0 | (response[0] & 0x0F)), 0x00}));
+    Request("C3 01 50 01 06");
+    EXPECT_EQ(Response()[3] & COutstation::IIN2_EVENT_OVERFLOW, 0);
 }
