@@ -57,7 +57,7 @@ bool EndToEndTest::RunUntil(const std::function<bool()>& condition, int nSeconds
             return true;
         if (std::chrono::steady_clock::now() > deadline)
             return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
     }
 }
 

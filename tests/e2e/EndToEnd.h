@@ -22,7 +22,8 @@ protected:
 
     // Starts the RTU and then the master's channels and poll thread.
     void Start(const SimOptions& options);
-    // Does the GUI's work every 50 ms until the condition holds; false after the time-out.
+    // Does the GUI's work at its own period (responses are decoded every 500 ms) until the
+    // condition holds; false after the time-out.
     bool RunUntil(const std::function<bool()>& condition, int nSeconds);
     // Lets the run go on for a while.
     void RunFor(int nMilliseconds);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "commands/CommandQueue.h"
 #include "commands/CommandTable.h"
 #include "core/Config.h"
@@ -178,4 +180,63 @@ TEST_F(EndToEndTest, CorruptedCrcIsReportedAndTheExchangeRecovers)
     const int nHandled = m_pRtu->With([](COutstation& rtu) { return rtu.RequestsHandled(); });
     ASSERT_TRUE(RunUntil([&] { return m_pRtu->With([](COutstation& rtu) { return rtu.RequestsHandled(); }) >= nHandled + 5; },
                          30));
+}
+
+// An RTU set up like many in the field: 249-octet fragments, binary and analog events in
+// one class, 1024 analogs. Static reads come in many fragments; class polls carry both
+// kinds of events, in the order they happened.
+TEST_F(EndToEndTest, SmallFragmentsAndMixedEventsReachTheImageWhole)
+{
+    g_nAskMode = ASK_AUTO;
+    g_nYcPoints = 1024;
+    SimOptions options = QuietRtu();
+    options.nFragment = 249;
+    options.nAnalogClass = 1;
+    options.nYc = 1024;
+    Start(options);
+    ASSERT_TRUE(RunUntil([this] { return CountRtuLog("read 60.4") >= 1; }, 60)) << RtuLog().size();
+    EXPECT_GE(CountRtuLog("response in 13 fragments"), 1) << "1024 analogs in 249-octet fragments";
+    m_pRtu->With([](COutstation& rtu) {
+        const CSimDatabase& db = rtu.Database();
+        for (int i = 0; i < db.YcCount(); ++i)
+            EXPECT_EQ(g_RtuPoints[0].pYC[i].nValue, db.Yc(i)) << "YC " << i;
+        for (int i = 0; i < db.YxCount(); ++i)
+            EXPECT_EQ(g_RtuPoints[0].pYX[i].byState, db.Yx(i)) << "YX " << i;
+        return 0;
+    });
+    EXPECT_EQ(m_Alarms, std::vector<std::string>{});
+
+    // Now the RTU lives for a while; then every event it raised must arrive once.
+    m_pRtu->With([](COutstation& rtu) {
+        rtu.SetChangePeriod(150);
+        return 0;
+    });
+    RunFor(10000);
+    m_pRtu->With([](COutstation& rtu) {
+        rtu.SetChangePeriod(0);
+        return 0;
+    });
+    ASSERT_TRUE(RunUntil([this] { return m_pRtu->With([](COutstation& rtu) { return rtu.Database().EventCount() == 0; }); },
+                         60));
+    RunFor(1000);
+
+    std::vector<std::string> expected;
+    std::map<int, int> lastAnalog;
+    m_pRtu->With([&](COutstation& rtu) {
+        for (const SimEvent& e : rtu.Database().History()) {
+            if (e.kind == SimEvent::BINARY)
+                expected.push_back(SoeLine(e.dwTime, e.nPoint, e.nValue));
+            else
+                lastAnalog[e.nPoint] = e.nValue;
+        }
+        return 0;
+    });
+    ASSERT_GE(expected.size(), 20u);
+    ASSERT_GE(lastAnalog.size(), 10u);
+    std::vector<std::string> lines = m_Alarms;
+    std::sort(expected.begin(), expected.end());
+    std::sort(lines.begin(), lines.end());
+    EXPECT_EQ(lines, expected);  // every event once, and no other alarm
+    for (const auto& [nPoint, nValue] : lastAnalog)
+        EXPECT_EQ(g_RtuPoints[0].pYC[nPoint].nValue, nValue) << "YC " << nPoint;
 }
