@@ -12,7 +12,7 @@
 #include <cstdio>
 
 #include "app/Quelt.h"
-#include "core/Config.h"
+#include "app/RunState.h"
 #include "sim/DemoRtu.h"
 #include "ui/MainMenu.h"
 #include "ui/QtShell.h"
@@ -37,7 +37,7 @@ int main(int argc, char* argv[])
         return 2;
     }
     CDemoRtu demo;
-    if (!demo.Start(SimOptions{})) {
+    if (!demo.Start(CDemoRtu::DemoOptions())) {
         std::perror("quelt_screenshot: cannot create the pseudo-terminals");
         return 1;
     }
@@ -48,8 +48,8 @@ int main(int argc, char* argv[])
 
     bool bSaved = false;
     CQtShell shell;
+    SetDemoStart(true);  // as quelt --demo
     shell.OnMainDialogUp = [&](CQueltDlg& dlg) {
-        g_nAskMode = ASK_AUTO;  // what "运行参数" -> "自动问答" stores
         dlg.MenuAction(ID_WND_ALARM)->trigger();
         RunFor(40000);  // start-up sequence, class polls, events
         bSaved = QGuiApplication::primaryScreen()->grabWindow(0).save(QString::fromLocal8Bit(argv[1]));

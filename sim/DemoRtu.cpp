@@ -21,6 +21,14 @@ bool CDemoRtu::Start(const SimOptions& options)
     return true;
 }
 
+SimOptions CDemoRtu::DemoOptions()
+{
+    SimOptions options;
+    options.nBaudRate = 1200;
+    options.bPace = true;
+    return options;
+}
+
 void CDemoRtu::Stop()
 {
     m_pRunner.reset();

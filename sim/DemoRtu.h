@@ -15,6 +15,8 @@ public:
     // Creates the ptys, maps COM1 and COM2 to them and starts the RTU. False (errno set)
     // when the ptys cannot be made.
     bool Start(const SimOptions& options);
+    // The demo's RTU: as fast as a real one on the master's default 1200 bit/s line.
+    static SimOptions DemoOptions();
     void Stop();
 
 private:

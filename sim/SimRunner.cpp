@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 
 #include "channel/SerialPort.h"
@@ -100,19 +101,40 @@ void CSimRunner::Step()
 {
     std::uint8_t buffer[1024];
     const int n = m_pLine->Read(buffer, sizeof buffer);
-    std::vector<std::uint8_t> out;
     {
         std::lock_guard lock(m_mx);
         if (n > 0)
             m_Outstation.Receive(buffer, n);
         m_Outstation.Tick();
-        out.swap(m_Pending);
+        m_OnTheLine.insert(m_OnTheLine.end(), m_Pending.begin(), m_Pending.end());
+        m_Pending.clear();
     }
-    if (!out.empty()) {
-        m_pLine->Write(out.data(), static_cast<int>(out.size()));
-        if (m_Options.bPace)  // ten bits an octet on the line
-            std::this_thread::sleep_for(std::chrono::microseconds(out.size() * 10'000'000 / m_Options.nBaudRate));
-    }
+    WritePending();
     if (n == 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
+}
+
+void CSimRunner::WritePending()
+{
+    if (m_OnTheLine.empty())
+        return;
+    std::size_t nDue = m_OnTheLine.size();
+    if (m_Options.bPace) {
+        // Ten bits an octet: the octets trickle out as they would on a real line, and the
+        // RTU keeps listening meanwhile.
+        using namespace std::chrono;
+        const auto octet = microseconds(10'000'000 / std::max(m_Options.nBaudRate, 1));
+        const auto now = steady_clock::now();
+        if (m_tNextOctet < now - 2 * octet)
+            m_tNextOctet = now;  // the line was idle: no credit for the silence
+        nDue = 0;
+        while (nDue < m_OnTheLine.size() && m_tNextOctet <= now) {
+            ++nDue;
+            m_tNextOctet += octet;
+        }
+    }
+    if (nDue == 0)
+        return;
+    m_pLine->Write(m_OnTheLine.data(), static_cast<int>(nDue));
+    m_OnTheLine.erase(m_OnTheLine.begin(), m_OnTheLine.begin() + static_cast<long>(nDue));
 }

@@ -2,6 +2,7 @@
 // Runs a simulated RTU on a line: the far end of a pty (demo, tests) or a serial device
 // (quelt-rtusim), in a thread of its own or on the calling thread.
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -45,11 +46,15 @@ public:
 
 private:
     void Step();
+    // Writes what is pending; paced, only the octets whose time on the line has come.
+    void WritePending();
 
     SimOptions m_Options;
     std::unique_ptr<ISimLine> m_pLine;
     std::mutex m_mx;
     std::vector<std::uint8_t> m_Pending;  // octets the RTU sent, not yet written
+    std::vector<std::uint8_t> m_OnTheLine;  // taken from m_Pending, leaving at the line's pace
+    std::chrono::steady_clock::time_point m_tNextOctet{};
     COutstation m_Outstation;
     std::atomic<bool> m_bStop{false};
     std::thread m_Thread;

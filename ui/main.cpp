@@ -6,6 +6,7 @@
 
 #include "app/CommandLine.h"
 #include "app/Quelt.h"
+#include "app/RunState.h"
 #include "channel/PortMap.h"
 #include "core/Notify.h"
 #include "sim/DemoRtu.h"
@@ -33,7 +34,7 @@ int main(int argc, char* argv[])
         if (!cl.Devices[nPort].empty())
             MapPortDevice(nPort, cl.Devices[nPort]);
     CDemoRtu demo;
-    if (cl.bDemo && !demo.Start(SimOptions{})) {
+    if (cl.bDemo && !demo.Start(CDemoRtu::DemoOptions())) {
         std::perror("quelt: cannot create the demo's pseudo-terminals");
         return 1;
     }
@@ -45,6 +46,7 @@ int main(int argc, char* argv[])
     QApplication::setQuitOnLastWindowClosed(false);
     InstallQtNotify();
 
+    SetDemoStart(cl.bDemo);
     CQtShell shell;
     theApp.InitInstance(shell);
     const int nResult = theApp.ExitInstance();
