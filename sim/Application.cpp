@@ -80,6 +80,10 @@ void COutstation::OnRequest(const std::vector<std::uint8_t>& req)
         return;
     }
     ++m_nRequests;
+    if (m_Options.nRestartAfter > 0 && m_nRequests == m_Options.nRestartAfter) {
+        Restart();  // this request is lost with the rest
+        return;
+    }
     // A new request abandons the rest of a response under way, and any request but the
     // operate that follows it cancels a select.
     m_PendingFragments.clear();
@@ -122,8 +126,50 @@ void COutstation::OnRequest(const std::vector<std::uint8_t>& req)
     }
     if (m_Log)
         m_Log("request seq " + std::to_string(bySeq) + " function " + std::to_string(byFunc) + ": " + reply.note);
-    if (!reply.bNone)
+    if (reply.bNone)
+        return;
+    SpoilObjects(reply.objects);
+    m_Delayed.reset();
+    if (m_Options.nReplyDelayMs > 0)
+        m_Delayed = DelayedReply{bySeq, std::move(reply), Clock::now() + std::chrono::milliseconds(m_Options.nReplyDelayMs)};
+    else
         Respond(bySeq, std::move(reply));
+}
+
+void COutstation::SpoilObjects(std::vector<ResponseObject>& objects)
+{
+    if (m_Options.nMalformed == SimOptions::MALFORMED_NONE || objects.empty() || ++m_nResponsesWithObjects % 3 != 0)
+        return;
+    std::vector<std::uint8_t>& first = objects.front().Octets;
+    switch (m_Options.nMalformed) {
+    case SimOptions::MALFORMED_QUALIFIER:
+        first[2] = 0x05;  // not a qualifier any object of a response uses
+        break;
+    case SimOptions::MALFORMED_OVERRUN:
+        objects.back().Octets.resize(objects.back().Octets.size() - 1);  // its range runs past the end
+        break;
+    default:
+        objects.insert(objects.begin(), ResponseObject{{99, 1, 0x06}, {}});
+        break;
+    }
+    if (m_Log)
+        m_Log("fault: a malformed object sent");
+}
+
+void COutstation::Restart()
+{
+    m_bLinkReset = false;
+    m_nExpectedFcb = 1;
+    m_PendingFragments.clear();
+    m_nAwaitConfirm = -1;
+    m_Selection.reset();
+    m_Delayed.reset();
+    m_Fragment.clear();
+    m_nNextSegmentSeq = -1;
+    m_bRestart = true;
+    m_bNeedTime = true;
+    if (m_Log)
+        m_Log("fault: restart");
 }
 
 void COutstation::OnConfirm(std::uint8_t bySeq)
@@ -296,7 +342,7 @@ void COutstation::Control(const std::vector<std::uint8_t>& req, std::uint8_t byS
     const std::time_t now = ::Now();
     if (!bOperate) {
         m_Selection.reset();
-        if (m_Options.bCrobFail || nPoint >= m_Db.YxCount())
+        if (m_Options.bCrobFail || m_Options.bSelectFail || nPoint >= m_Db.YxCount())
             byStatus = CONTROL_NOT_SUPPORTED;
         else
             m_Selection = Selection{objects, bySeq, now};

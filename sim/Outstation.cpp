@@ -27,9 +27,14 @@ void COutstation::Start()
 
 void COutstation::Tick()
 {
+    const auto now = Clock::now();
+    if (m_Delayed && now >= m_Delayed->tDue) {
+        DelayedReply delayed = std::move(*m_Delayed);
+        m_Delayed.reset();
+        Respond(delayed.bySeq, std::move(delayed.reply));
+    }
     if (m_Options.nChangeMs <= 0)
         return;
-    const auto now = Clock::now();
     if (now - m_tLastChange >= std::chrono::milliseconds(m_Options.nChangeMs)) {
         m_tLastChange = now;
         m_Db.Evolve(RtuTime());
@@ -150,6 +155,10 @@ void COutstation::SendFragment(const std::vector<std::uint8_t>& fragment)
 {
     // Segments of at most 249 application octets with consecutive sequence numbers.
     const std::size_t nSegment = 249;
+    const bool bSkip = fragment.size() > nSegment && m_Options.nBadSegmentEvery > 0 &&
+                       ++m_nLongResponses % m_Options.nBadSegmentEvery == 0;
+    if (bSkip && m_Log)
+        m_Log("fault: a transport sequence number skipped");
     for (std::size_t nPos = 0; nPos < fragment.size() || nPos == 0; nPos += nSegment) {
         const std::size_t n = std::min(nSegment, fragment.size() - nPos);
         std::vector<std::uint8_t> segment{static_cast<std::uint8_t>((m_byTpSeq & 0x3F) | (nPos == 0 ? 0x40 : 0) |
@@ -160,6 +169,8 @@ void COutstation::SendFragment(const std::vector<std::uint8_t>& fragment)
         SendFrame(dl::PRM | dl::UNCONFIRMED_USER_DATA, segment.data(), static_cast<int>(segment.size()));
         if (fragment.empty())
             break;
+        if (bSkip && nPos == 0)  // the second segment does not follow the first
+            m_byTpSeq = static_cast<std::uint8_t>((m_byTpSeq + 1) % 64);
     }
 }
 

@@ -81,6 +81,9 @@ private:
     void Respond(std::uint8_t bySeq, Reply reply);
     void SendNextFragment();
     void OnConfirm(std::uint8_t bySeq);
+    // The faults that spoil a response or a whole device.
+    void SpoilObjects(std::vector<ResponseObject>& objects);
+    void Restart();
     ResponseOptions BuildOptions() const;
     std::uint8_t Iin1() const;
     std::uint8_t Iin2(std::uint8_t byReply) const;
@@ -114,6 +117,15 @@ private:
     std::uint8_t m_byRespIin2 = 0;
     int m_nAwaitConfirm = -1;
     std::vector<std::uint64_t> m_SentEventIds;  // of the reply being built
+    // A late response (fault): sent by Tick once due.
+    struct DelayedReply {
+        std::uint8_t bySeq;
+        Reply reply;
+        Clock::time_point tDue;
+    };
+    std::optional<DelayedReply> m_Delayed;
+    int m_nResponsesWithObjects = 0;
+    int m_nLongResponses = 0;
     std::uint32_t m_dwTimeBase;        // RTU time at m_tTimeBase
     Clock::time_point m_tTimeBase;
     Clock::time_point m_tLastChange;

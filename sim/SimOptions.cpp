@@ -29,6 +29,8 @@ const IntOption kIntOptions[] = {
     {"--busy-ms", &SimOptions::nBusyMs, 0, 3600000},     {"--fragment", &SimOptions::nFragment, 64, 2048},
     {"--binary-class", &SimOptions::nBinaryClass, 1, 3}, {"--analog-class", &SimOptions::nAnalogClass, 1, 3},
     {"--select-timeout", &SimOptions::nSelectTimeout, 1, 3600},
+    {"--reply-delay-ms", &SimOptions::nReplyDelayMs, 0, 60000}, {"--restart-after", &SimOptions::nRestartAfter, 1, 1 << 30},
+    {"--bad-segment-every", &SimOptions::nBadSegmentEvery, 1, 1 << 30},
 };
 
 struct FlagOption {
@@ -39,7 +41,7 @@ struct FlagOption {
 const FlagOption kFlagOptions[] = {
     {"--compact-qualifiers", &SimOptions::bCompact}, {"--reset-first", &SimOptions::bResetFirst},
     {"--crob-fail", &SimOptions::bCrobFail},         {"--pace", &SimOptions::bPace},
-    {"--operate-fail", &SimOptions::bOperateFail},
+    {"--operate-fail", &SimOptions::bOperateFail},   {"--select-fail", &SimOptions::bSelectFail},
 };
 
 }  // namespace
@@ -56,6 +58,22 @@ SimCommandLine ParseSimCommandLine(const std::vector<std::string>& args)
         }
         if (arg == "--busy") {  // a few seconds of DFC after every link reset
             cl.Options.nBusyMs = 6000;
+            continue;
+        }
+        if (arg == "--malformed") {
+            const std::string kind = i + 1 < args.size() ? args[++i] : "";
+            const struct {
+                const char* pszName;
+                int nKind;
+            } kinds[] = {{"qualifier", SimOptions::MALFORMED_QUALIFIER},
+                         {"overrun", SimOptions::MALFORMED_OVERRUN},
+                         {"group", SimOptions::MALFORMED_GROUP}};
+            cl.Error = "option --malformed needs qualifier, overrun or group";
+            for (const auto& k : kinds)
+                if (kind == k.pszName) {
+                    cl.Options.nMalformed = k.nKind;
+                    cl.Error.clear();
+                }
             continue;
         }
         for (const FlagOption& f : kFlagOptions)
@@ -108,5 +126,14 @@ const char* SimUsage()
            "  --busy-ms N          the same for N ms\n"
            "  --crob-fail          every select and operate fails\n"
            "  --operate-fail       selects are accepted, every operate refused (status 4)\n"
+           "  --select-fail        every select refused (status 4), so its operate finds none\n"
+           "  --reply-delay-ms N   every response N ms late (3500: past the master's link wait)\n"
+           "  --malformed KIND     every third response with objects spoilt: qualifier (a\n"
+           "                       qualifier not offered), overrun (its last octets missing)\n"
+           "                       or group (an unknown object first)\n"
+           "  --restart-after N    restart at the N-th request: link and application state\n"
+           "                       lost, that request unanswered, IIN1.7 set again\n"
+           "  --bad-segment-every N  in every N-th response of several segments, one\n"
+           "                       transport sequence number is skipped\n"
            "  --drop-octets P      lose each octet sent with probability P percent\n";
 }

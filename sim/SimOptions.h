@@ -26,6 +26,12 @@ struct SimOptions {
     int nBusyMs = 0;        // DFC in ACKs and link status this long after each link reset
     bool bCrobFail = false; // every select and operate fails (status 4)
     bool bOperateFail = false;  // selects are accepted, every operate refused (status 4)
+    bool bSelectFail = false;   // every select refused (status 4); operates then find none
+    int nReplyDelayMs = 0;      // every response this late
+    enum Malformed { MALFORMED_NONE, MALFORMED_QUALIFIER, MALFORMED_OVERRUN, MALFORMED_GROUP };
+    int nMalformed = MALFORMED_NONE;  // every third response with objects spoilt so
+    int nRestartAfter = -1;     // restart (link and application state lost) at this request
+    int nBadSegmentEvery = 0;   // skip a transport sequence number in every n-th long response
     int nDropPercent = 0;   // each octet sent is lost with this probability
 };
 

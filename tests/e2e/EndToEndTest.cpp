@@ -109,30 +109,41 @@ TEST_F(EndToEndTest, EveryEventIsReportedOnceWithItsTime)
     EXPECT_GE(CountRtuLog("events released"), 1);
 }
 
-class ControlTest : public EndToEndTest, public ::testing::WithParamInterface<bool> {};
+struct ControlCase {
+    const char* name;
+    void (*fault)(SimOptions&);
+    std::vector<std::string> alarms;
+    int nState;  // of point 5 afterwards; it starts off and a closed relay turns it on
+};
+
+class ControlTest : public EndToEndTest, public ::testing::WithParamInterface<ControlCase> {};
 
 TEST_P(ControlTest, SelectAndExecute)
 {
-    const bool bFail = GetParam();
     SimOptions options = QuietRtu();
-    options.bCrobFail = bFail;
+    GetParam().fault(options);
     ManualChoice choice;
     choice.nPoint = 5;
     choice.nCloseTrip = 0;
     choice.lRelayMs = 1000;
     QueueManualCommand(*FindMenuCommand(32817), choice);
     Start(options);
-    const std::vector<std::string> expected =
-        bFail ? std::vector<std::string>{"遥控选点失败 !", "遥控执行失败 !"}
-              : std::vector<std::string>{"遥控选点成功 !", "遥控执行成功 !"};
     ASSERT_TRUE(RunUntil([this] { return m_Alarms.size() >= 2; }, 30));
-    EXPECT_EQ(m_Alarms, expected);
+    EXPECT_EQ(m_Alarms, GetParam().alarms);
     const int nState = m_pRtu->With([](COutstation& rtu) { return rtu.Database().Yx(5); });
-    EXPECT_EQ(nState, bFail ? 0 : 1);  // point 5 starts off; a closed relay turns it on
+    EXPECT_EQ(nState, GetParam().nState);
 }
 
-INSTANTIATE_TEST_SUITE_P(Outcomes, ControlTest, ::testing::Values(false, true),
-                         [](const auto& info) { return info.param ? "CrobFail" : "Success"; });
+INSTANTIATE_TEST_SUITE_P(
+    Outcomes, ControlTest,
+    ::testing::Values(ControlCase{"Success", [](SimOptions&) {}, {"遥控选点成功 !", "遥控执行成功 !"}, 1},
+                      ControlCase{"CrobFail", [](SimOptions& o) { o.bCrobFail = true; },
+                                  {"遥控选点失败 !", "遥控执行失败 !"}, 0},
+                      ControlCase{"OperateRefused", [](SimOptions& o) { o.bOperateFail = true; },
+                                  {"遥控选点成功 !", "遥控执行失败 !"}, 0},
+                      ControlCase{"SelectRefused", [](SimOptions& o) { o.bSelectFail = true; },
+                                  {"遥控选点失败 !", "遥控执行失败 !"}, 0}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(EndToEndTest, ManualRunCountTwoSendsExactlyTwoRuns)
 {
@@ -239,4 +250,79 @@ TEST_F(EndToEndTest, SmallFragmentsAndMixedEventsReachTheImageWhole)
     EXPECT_EQ(lines, expected);  // every event once, and no other alarm
     for (const auto& [nPoint, nValue] : lastAnalog)
         EXPECT_EQ(g_RtuPoints[0].pYC[nPoint].nValue, nValue) << "YC " << nPoint;
+}
+
+TEST_F(EndToEndTest, LateRepliesFailTheLinkWaitAndAreStillDecoded)
+{
+    SimOptions options = QuietRtu();
+    options.nReplyDelayMs = 5000;  // past the master's wait of more than 3 whole seconds
+    QueueManualCommand(*FindMenuCommand(32796), ManualChoice{});  // analog inputs, once
+    Start(options);
+    ASSERT_TRUE(RunUntil([this] { return CountAlarms(kLinkFailure) >= 1; }, 30));
+    EXPECT_NE(m_RecvText.find("Receiving TimeOut !"), std::string::npos);
+    // The answer comes after all, during the probes, and is still the read's.
+    ASSERT_TRUE(RunUntil([this] { return g_RtuPoints[0].pYC[1].nValue != 0; }, 20));
+    m_pRtu->With([](COutstation& rtu) {
+        EXPECT_EQ(g_RtuPoints[0].pYC[1].nValue, rtu.Database().Yc(1));
+        return 0;
+    });
+}
+
+struct MalformedCase {
+    const char* name;
+    int nKind;
+    std::string alarm;  // the master's one line for it
+};
+
+class MalformedTest : public EndToEndTest, public ::testing::WithParamInterface<MalformedCase> {};
+
+TEST_P(MalformedTest, EachMalformedResponseIsOneAlarmAndPollingGoesOn)
+{
+    g_nAskMode = ASK_AUTO;
+    SimOptions options;
+    options.nChangeMs = 300;  // events, so that class polls carry objects
+    options.nMalformed = GetParam().nKind;
+    Start(options);
+    ASSERT_TRUE(RunUntil([this] { return CountRtuLog("fault: a malformed object") >= 2; }, 60));
+    RunFor(1000);
+    const int nSpoilt = CountRtuLog("fault: a malformed object");
+    int nReported = 0;
+    for (const std::string& alarm : m_Alarms)
+        nReported += alarm.find(GetParam().alarm) != std::string::npos ? 1 : 0;
+    EXPECT_GE(nReported, nSpoilt - 1) << "at most the last one still on its way";
+    EXPECT_LE(nReported, nSpoilt);
+    EXPECT_EQ(CountAlarms(kAppFailure), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, MalformedTest,
+                         ::testing::Values(MalformedCase{"Qualifier", SimOptions::MALFORMED_QUALIFIER, "修饰码非法 !"},
+                                           MalformedCase{"Overrun", SimOptions::MALFORMED_OVERRUN, "响应报文长度不足 !"},
+                                           MalformedCase{"Group", SimOptions::MALFORMED_GROUP, "收到非法对象--99 !"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(EndToEndTest, RestartedRtuIsFoundSilentThenTakenThroughTheStartupSequenceAgain)
+{
+    g_nAskMode = ASK_AUTO;
+    SimOptions options = QuietRtu();
+    options.nRestartAfter = 14;  // in the first batch of class polls
+    Start(options);
+    ASSERT_TRUE(RunUntil([this] { return CountRtuLog("fault: restart") >= 1; }, 40));
+    // Silence: the request fails, the probes draw no answer; then a link reset and the
+    // start-up sequence, which clears the restart indication and sets the clock again.
+    ASSERT_TRUE(RunUntil([this] { return CountRtuLog("device restart indication cleared") >= 2 && CountRtuLog("clock set") >= 2; },
+                         60));
+    EXPECT_EQ(CountAlarms(kAppFailure), 1);
+}
+
+TEST_F(EndToEndTest, SkippedTransportSequenceFailsTheResponseAndTheMasterStartsOver)
+{
+    g_nAskMode = ASK_AUTO;
+    SimOptions options = QuietRtu();
+    options.nBadSegmentEvery = 1;  // every response longer than one segment
+    Start(options);
+    ASSERT_TRUE(RunUntil([this] { return CountRtuLog("fault: a transport sequence number skipped") >= 1; }, 40));
+    // The response fails in the transport layer: the request fails, the probes draw no
+    // answer, and the master starts over with a link reset and the start-up sequence.
+    ASSERT_TRUE(RunUntil([this] { return CountAlarms(kAppFailure) >= 1 && CountRtuLog("read 80.1") >= 2; }, 60));
+    EXPECT_EQ(CountAlarms(kAppFailure) + CountAlarms(kLinkFailure), static_cast<int>(m_Alarms.size()));
 }

@@ -218,6 +218,20 @@ TEST(SimCommandLineTest, OptionsAndErrors)
         EXPECT_EQ(c.Error.find('\n'), std::string::npos);
     }
     EXPECT_TRUE(ParseSimCommandLine({"--help"}).bHelp);
+
+    cl = ParseSimCommandLine({"/dev/x", "--fragment", "249", "--analog-class", "1", "--malformed", "group",
+                              "--operate-fail", "--reply-delay-ms", "5000", "--restart-after", "20"});
+    ASSERT_EQ(cl.Error, "");
+    EXPECT_EQ(cl.Options.nFragment, 249);
+    EXPECT_EQ(cl.Options.nAnalogClass, 1);
+    EXPECT_EQ(cl.Options.nMalformed, SimOptions::MALFORMED_GROUP);
+    EXPECT_TRUE(cl.Options.bOperateFail);
+    EXPECT_EQ(cl.Options.nReplyDelayMs, 5000);
+    EXPECT_EQ(cl.Options.nRestartAfter, 20);
+    for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
+             {"/dev/x", "--malformed", "badly"}, {"/dev/x", "--malformed"}, {"/dev/x", "--fragment", "10"},
+             {"/dev/x", "--binary-class", "4"}})
+        EXPECT_FALSE(ParseSimCommandLine(bad).Error.empty()) << bad[1];
 }
 
 namespace {
