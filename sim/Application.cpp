@@ -166,6 +166,9 @@ void COutstation::Restart()
     m_Delayed.reset();
     m_Fragment.clear();
     m_nNextSegmentSeq = -1;
+    m_AwaitedAck.reset();
+    m_UserDataQueue.clear();
+    m_bPrimaryReset = false;
     m_bRestart = true;
     m_bNeedTime = true;
     if (m_Log)

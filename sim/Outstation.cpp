@@ -22,12 +22,13 @@ std::uint32_t COutstation::RtuTime() const
 void COutstation::Start()
 {
     if (m_Options.bResetFirst)
-        SendFrame(dl::PRM | dl::RESET_LINK_STATES, nullptr, 0);
+        PumpPrimary();
 }
 
 void COutstation::Tick()
 {
     const auto now = Clock::now();
+    CheckPrimaryTimeout();
     if (m_Delayed && now >= m_Delayed->tDue) {
         DelayedReply delayed = std::move(*m_Delayed);
         m_Delayed.reset();
@@ -58,8 +59,12 @@ void COutstation::OnFrame(const std::vector<std::uint8_t>& frame)
 {
     const std::uint8_t byCtrl = frame[3];
     const int nDest = frame[4] | (frame[5] << 8);
-    if (nDest != m_Options.nAddress || (byCtrl & dl::DIR) == 0 || (byCtrl & dl::PRM) == 0)
-        return;  // not for us, or not a request from a master
+    if (nDest != m_Options.nAddress || (byCtrl & dl::DIR) == 0)
+        return;  // not for us, or not from a master
+    if ((byCtrl & dl::PRM) == 0) {
+        OnSecondaryFrame(byCtrl & dl::FUNC);  // an answer to our own primary frame
+        return;
+    }
     const bool bFcb = (byCtrl & dl::FCB) != 0;
     switch (byCtrl & dl::FUNC) {
     case dl::RESET_LINK_STATES:
@@ -166,7 +171,7 @@ void COutstation::SendFragment(const std::vector<std::uint8_t>& fragment)
         m_byTpSeq = static_cast<std::uint8_t>((m_byTpSeq + 1) % 64);
         segment.insert(segment.end(), fragment.begin() + static_cast<long>(nPos),
                        fragment.begin() + static_cast<long>(nPos + n));
-        SendFrame(dl::PRM | dl::UNCONFIRMED_USER_DATA, segment.data(), static_cast<int>(segment.size()));
+        SendUserData(segment);
         if (fragment.empty())
             break;
         if (bSkip && nPos == 0)  // the second segment does not follow the first
@@ -193,4 +198,76 @@ std::uint8_t COutstation::Iin1() const
     if (m_Db.HasEvents(3))
         by |= IIN1_CLASS3;
     return by;
+}
+
+void COutstation::SendUserData(const std::vector<std::uint8_t>& segment)
+{
+    if (!m_Options.bConfirmedData) {
+        SendFrame(dl::PRM | dl::UNCONFIRMED_USER_DATA, segment.data(), static_cast<int>(segment.size()));
+        return;
+    }
+    m_UserDataQueue.push_back(segment);
+    PumpPrimary();
+}
+
+void COutstation::PumpPrimary()
+{
+    if (m_AwaitedAck)
+        return;  // one primary frame outstanding at a time
+    if (!m_bPrimaryReset) {
+        if (!m_Options.bResetFirst && m_UserDataQueue.empty())
+            return;
+        m_AwaitedAck = AwaitedAck{dl::PRM | dl::RESET_LINK_STATES, {}, 1, Clock::now()};
+    } else if (!m_UserDataQueue.empty()) {
+        const std::uint8_t byCtrl = static_cast<std::uint8_t>(dl::PRM | dl::FCV | dl::CONFIRMED_USER_DATA |
+                                                              (m_nPrimaryFcb != 0 ? dl::FCB : 0));
+        m_AwaitedAck = AwaitedAck{byCtrl, std::move(m_UserDataQueue.front()), 1, Clock::now()};
+        m_UserDataQueue.pop_front();
+    } else {
+        return;
+    }
+    SendFrame(m_AwaitedAck->byCtrl, m_AwaitedAck->Data.data(), static_cast<int>(m_AwaitedAck->Data.size()));
+}
+
+void COutstation::OnSecondaryFrame(std::uint8_t byFunc)
+{
+    if (!m_AwaitedAck)
+        return;
+    if (byFunc == dl::ACK) {
+        if ((m_AwaitedAck->byCtrl & dl::FUNC) == dl::RESET_LINK_STATES) {
+            m_bPrimaryReset = true;
+            m_nPrimaryFcb = 1;
+            if (m_Log)
+                m_Log("link towards the master reset");
+        } else {
+            m_nPrimaryFcb ^= 1;
+        }
+    } else if (byFunc == dl::NACK) {
+        m_bPrimaryReset = false;  // the master lost our link state: reset it again
+        if (!m_AwaitedAck->Data.empty())
+            m_UserDataQueue.push_front(std::move(m_AwaitedAck->Data));
+    } else {
+        return;
+    }
+    m_AwaitedAck.reset();
+    PumpPrimary();
+}
+
+void COutstation::CheckPrimaryTimeout()
+{
+    if (!m_AwaitedAck || Clock::now() - m_AwaitedAck->tSent < kPrimaryTimeout)
+        return;
+    if (m_AwaitedAck->nTries < kPrimaryTries) {
+        ++m_AwaitedAck->nTries;
+        m_AwaitedAck->tSent = Clock::now();
+        SendFrame(m_AwaitedAck->byCtrl, m_AwaitedAck->Data.data(), static_cast<int>(m_AwaitedAck->Data.size()));
+        return;
+    }
+    // The master does not answer: what waited is given up, and the link is reset anew
+    // before the next confirmed frame.
+    if (m_Log)
+        m_Log("no acknowledgement from the master: " + std::to_string(m_UserDataQueue.size() + 1) + " frames given up");
+    m_AwaitedAck.reset();
+    m_UserDataQueue.clear();
+    m_bPrimaryReset = false;
 }

@@ -58,6 +58,12 @@ private:
     // Link layer.
     void OnFrame(const std::vector<std::uint8_t>& frame);
     void SendSecondary(std::uint8_t byFunc);
+    // The RTU as a primary station: its reset of the link towards the master and its
+    // confirmed user data, one frame at a time, each retried until acknowledged.
+    void SendUserData(const std::vector<std::uint8_t>& segment);
+    void PumpPrimary();
+    void OnSecondaryFrame(std::uint8_t byFunc);
+    void CheckPrimaryTimeout();
     void SendFrame(std::uint8_t byCtrl, const std::uint8_t* pData, int nLength);
     bool IsBusy() const;
     // Transport.
@@ -99,6 +105,18 @@ private:
     bool m_bLinkReset = false;
     int m_nExpectedFcb = 1;
     Clock::time_point m_tBusyUntil{};
+    static constexpr int kPrimaryTries = 3;
+    static constexpr auto kPrimaryTimeout = std::chrono::seconds(2);
+    struct AwaitedAck {
+        std::uint8_t byCtrl;
+        std::vector<std::uint8_t> Data;  // empty for the reset
+        int nTries;
+        Clock::time_point tSent;
+    };
+    std::optional<AwaitedAck> m_AwaitedAck;
+    std::deque<std::vector<std::uint8_t>> m_UserDataQueue;  // segments waiting their turn
+    bool m_bPrimaryReset = false;  // the master acknowledged our reset
+    int m_nPrimaryFcb = 1;
     int m_nFramesSent = 0;
     long long m_llOctetsIn = 0;
     long long m_llOctetsOut = 0;

@@ -42,6 +42,7 @@ const FlagOption kFlagOptions[] = {
     {"--compact-qualifiers", &SimOptions::bCompact}, {"--reset-first", &SimOptions::bResetFirst},
     {"--crob-fail", &SimOptions::bCrobFail},         {"--pace", &SimOptions::bPace},
     {"--operate-fail", &SimOptions::bOperateFail},   {"--select-fail", &SimOptions::bSelectFail},
+    {"--confirmed-data", &SimOptions::bConfirmedData},
 };
 
 }  // namespace
@@ -111,7 +112,10 @@ const char* SimUsage()
            "  --master N           link address of the master (default 3246)\n"
            "  --yx N --yc N --ym N binary inputs, analog inputs, counters (128, 128, 64)\n"
            "  --compact-qualifiers 8-bit ranges and indexes (0x00, 0x17) where they fit\n"
-           "  --reset-first        send reset link states at start\n"
+           "  --reset-first        reset the link towards the master at start (until it is\n"
+           "                       acknowledged)\n"
+           "  --confirmed-data     send responses as confirmed user data: the link is reset\n"
+           "                       first, then every frame waits for the master's ACK\n"
            "  --change-ms N        values change every N ms (default 2000, 0 never)\n"
            "  --pace               send no faster than the line speed allows\n"
            "  --fragment N         largest response fragment in octets (64 to 2048, default 2048);\n"

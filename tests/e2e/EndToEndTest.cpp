@@ -326,3 +326,22 @@ TEST_F(EndToEndTest, SkippedTransportSequenceFailsTheResponseAndTheMasterStartsO
     ASSERT_TRUE(RunUntil([this] { return CountAlarms(kAppFailure) >= 1 && CountRtuLog("read 80.1") >= 2; }, 60));
     EXPECT_EQ(CountAlarms(kAppFailure) + CountAlarms(kLinkFailure), static_cast<int>(m_Alarms.size()));
 }
+
+TEST_F(EndToEndTest, ConfirmedUserDataFromTheRtuIsAcknowledgedAndDecoded)
+{
+    g_nAskMode = ASK_AUTO;
+    SimOptions options = QuietRtu();
+    options.bConfirmedData = true;
+    options.bResetFirst = true;
+    Start(options);
+    ASSERT_TRUE(RunUntil([this] { return CountRtuLog("read 60.4") >= 1; }, 60)) << RtuLog().size();
+    EXPECT_GE(CountRtuLog("link towards the master reset"), 1);
+    EXPECT_EQ(CountRtuLog("given up"), 0);
+    m_pRtu->With([](COutstation& rtu) {
+        const CSimDatabase& db = rtu.Database();
+        for (int i = 0; i < db.YcCount(); ++i)
+            EXPECT_EQ(g_RtuPoints[0].pYC[i].nValue, db.Yc(i)) << "YC " << i;
+        return 0;
+    });
+    EXPECT_EQ(m_Alarms, std::vector<std::string>{});
+}

@@ -383,3 +383,38 @@ TEST_F(OutstationTest, FullEventBufferSaysSoUntilTheMasterTakesEvents)
     Request("C3 01 50 01 06");
     EXPECT_EQ(Response()[3] & COutstation::IIN2_EVENT_OVERFLOW, 0);
 }
+
+TEST_F(OutstationTest, ConfirmedUserDataWaitsForTheResetAndEachAcknowledgement)
+{
+    SimOptions options;
+    options.bConfirmedData = true;
+    options.nYc = 200;  // a response of three frames
+    Make(options);
+    Request("C1 01 1E 02 06");
+    EXPECT_EQ(Controls(), std::vector<std::uint8_t>{0x40}) << "its reset of the link first, alone";
+    SendFrame(0x80);  // the master's ACK
+    EXPECT_EQ(Controls(), std::vector<std::uint8_t>{0x73}) << "confirmed user data, FCB 1, one frame";
+    SendFrame(0x80);
+    EXPECT_EQ(Controls(), std::vector<std::uint8_t>{0x53}) << "FCB 0 for the next";
+    SendFrame(0x81);  // a NACK: the master lost the link state
+    EXPECT_EQ(Controls(), std::vector<std::uint8_t>{0x40});
+    SendFrame(0x80);
+    EXPECT_EQ(Controls(), std::vector<std::uint8_t>{0x73}) << "the same frame again after the new reset";
+    SendFrame(0x80);
+    EXPECT_EQ(Controls(), std::vector<std::uint8_t>{0x53});
+    SendFrame(0x80);
+    EXPECT_TRUE(Controls().empty());
+}
+
+TEST_F(OutstationTest, ResetFirstIsSentAtStartAndAcknowledged)
+{
+    SimOptions options;
+    options.bResetFirst = true;
+    Make(options);
+    m_pRtu->Start();
+    EXPECT_EQ(Controls(), std::vector<std::uint8_t>{0x40});
+    SendFrame(0x80);
+    EXPECT_EQ(m_Log.back(), "link towards the master reset");
+    Request("C1 01 50 01 06");  // responses stay unconfirmed without --confirmed-data
+    EXPECT_EQ(Controls(), std::vector<std::uint8_t>{0x44});
+}
