@@ -2,6 +2,7 @@
 // reassembled into one fragment.
 #include <algorithm>
 
+#include "dnp3/FunctionCodes.h"
 #include "dnp3/QueltProtocol.h"
 #include "monitor/AlarmLog.h"
 
@@ -120,9 +121,14 @@ void CQueltProtocol::FailFragment()
 void CQueltProtocol::PushTransportResult(int nResult, const std::uint8_t* pFragment, int nLength)
 {
     if (m_TpResults.size() >= kMaxTpResults) {
-        // Only an RTU that talks while nobody asks fills this; keep the newest.
+        // Only an RTU that talks while nobody asks fills this; keep the newest. Unsolicited
+        // responses are ignored anyway; losing anything else is said.
+        const TransportResult& oldest = m_TpResults.front();
+        const bool bUnsolicited = oldest.nResult == 1 && oldest.Fragment.size() >= 2 &&
+                                  oldest.Fragment[1] == fc::UNSOLICITED_RESPONSE;
+        if (!bUnsolicited)
+            AddAlarm("未处理的响应分段过多, 最早的已丢弃 !");
         m_TpResults.pop_front();
-        AddAlarm("未处理的响应分段过多, 最早的已丢弃 !");
     }
     TransportResult result{nResult, {}};
     if (pFragment != nullptr)

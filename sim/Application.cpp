@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr std::uint8_t kFir = 0x80, kFin = 0x40, kCon = 0x20;
+constexpr std::uint8_t kFir = 0x80, kFin = 0x40, kCon = 0x20, kUns = 0x10;
 constexpr std::uint8_t kSeqMask = 0x0F;
 
 std::string ObjectName(int nGroup, int nVar) { return std::to_string(nGroup) + "." + std::to_string(nVar); }
@@ -70,7 +70,10 @@ void COutstation::OnRequest(const std::vector<std::uint8_t>& req)
     const std::uint8_t bySeq = req[0] & kSeqMask;
     const std::uint8_t byFunc = req[1];
     if (byFunc == fc::CONFIRM) {
-        OnConfirm(bySeq);
+        if ((req[0] & kUns) != 0)
+            OnUnsolicitedConfirm(bySeq);
+        else
+            OnConfirm(bySeq);
         return;
     }
     if (m_Options.nSilentAfter >= 0 && m_nRequests >= m_Options.nSilentAfter) {
@@ -113,6 +116,7 @@ void COutstation::OnRequest(const std::vector<std::uint8_t>& req)
         break;
     case fc::ENABLE_UNSOLICITED:
     case fc::DISABLE_UNSOLICITED:
+        SetUnsolicited(req, byFunc == fc::ENABLE_UNSOLICITED);
         reply.note = byFunc == fc::ENABLE_UNSOLICITED ? "unsolicited responses enabled" : "unsolicited responses disabled";
         break;
     case fc::DELAY_MEASURE:
@@ -169,6 +173,9 @@ void COutstation::Restart()
     m_AwaitedAck.reset();
     m_UserDataQueue.clear();
     m_bPrimaryReset = false;
+    m_uUnsolClasses = 0;
+    m_UnsolAwaited.reset();
+    m_bUnsolNullDue = m_Options.bUnsolicited;
     m_bRestart = true;
     m_bNeedTime = true;
     if (m_Log)
@@ -373,4 +380,82 @@ void COutstation::Control(const std::vector<std::uint8_t>& req, std::uint8_t byS
     reply.note = std::string(bOperate ? "operate" : "select") + " point " + std::to_string(nPoint) +
                  ((byCode & 0xC0) == 0x80 ? " trip " : " close ") + std::to_string(dwOnMs) + " ms: status " +
                  std::to_string(byStatus);
+}
+
+void COutstation::SetUnsolicited(const std::vector<std::uint8_t>& req, bool bEnable)
+{
+    unsigned uClasses = 0;
+    for (std::size_t p = 2; p + 3 <= req.size(); p += 3)
+        if (req[p] == 60 && req[p + 1] >= 2 && req[p + 1] <= 4)
+            uClasses |= 1u << (req[p + 1] - 1);
+    if (bEnable) {
+        m_uUnsolClasses |= uClasses;
+    } else {
+        m_uUnsolClasses &= ~uClasses;
+        if (m_uUnsolClasses == 0) {  // the master has seen us and wants none: stop repeating
+            m_bUnsolNullDue = false;
+            m_UnsolAwaited.reset();
+        }
+    }
+}
+
+void COutstation::UnsolicitedStep()
+{
+    if (!m_Options.bUnsolicited || m_bSilent)
+        return;
+    if (m_UnsolAwaited) {
+        if (Clock::now() - m_UnsolAwaited->tSent >= kUnsolicitedRetry) {  // no confirm: again
+            m_UnsolAwaited->tSent = Clock::now();
+            SendFragment(m_UnsolAwaited->Fragment);
+        }
+        return;
+    }
+    if (m_bUnsolNullDue) {
+        SendUnsolicited({});
+        if (m_Log)
+            m_Log("unsolicited null response");
+        return;
+    }
+    if (m_uUnsolClasses == 0 || !m_PendingFragments.empty() || m_nAwaitConfirm >= 0)
+        return;  // nothing enabled, or a solicited response under way
+    std::vector<SimEvent> events;
+    for (const SimEvent& e : m_Db.PendingEvents(m_uUnsolClasses, SimEvent::BINARY | SimEvent::ANALOG))
+        if (e.nSentInSeq < 0)
+            events.push_back(e);
+    if (events.empty())
+        return;
+    std::vector<ResponseObject> objects;
+    AddEventObjects(events, 2, BuildOptions(), objects);
+    const std::vector<std::vector<ResponseObject>> fragments = PackFragments(objects, static_cast<std::size_t>(m_Options.nFragment));
+    SendUnsolicited(fragments.front());  // the rest in the next ones
+    if (m_Log)
+        m_Log("unsolicited response with events");
+}
+
+void COutstation::SendUnsolicited(const std::vector<ResponseObject>& objects)
+{
+    const std::uint8_t bySeq = m_byUnsolSeq;
+    m_byUnsolSeq = static_cast<std::uint8_t>((m_byUnsolSeq + 1) & kSeqMask);
+    std::vector<std::uint8_t> fragment(4);
+    std::vector<std::uint64_t> eventIds;
+    for (const ResponseObject& object : objects) {
+        fragment.insert(fragment.end(), object.Octets.begin(), object.Octets.end());
+        eventIds.insert(eventIds.end(), object.EventIds.begin(), object.EventIds.end());
+    }
+    fragment[0] = static_cast<std::uint8_t>(kFir | kFin | kCon | kUns | bySeq);
+    fragment[1] = fc::UNSOLICITED_RESPONSE;
+    m_Db.MarkSent(eventIds, kUnsolicitedMark + bySeq);
+    fragment[2] = Iin1();
+    fragment[3] = Iin2(0);
+    m_UnsolAwaited = UnsolicitedAwaited{bySeq, fragment, Clock::now()};
+    SendFragment(fragment);
+}
+
+void COutstation::OnUnsolicitedConfirm(std::uint8_t bySeq)
+{
+    if (!m_UnsolAwaited || m_UnsolAwaited->bySeq != bySeq)
+        return;
+    m_UnsolAwaited.reset();
+    m_bUnsolNullDue = false;
+    m_Db.Confirm(kUnsolicitedMark + bySeq);
 }

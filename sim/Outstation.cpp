@@ -23,12 +23,15 @@ void COutstation::Start()
 {
     if (m_Options.bResetFirst)
         PumpPrimary();
+    m_bUnsolNullDue = m_Options.bUnsolicited;
+    UnsolicitedStep();
 }
 
 void COutstation::Tick()
 {
     const auto now = Clock::now();
     CheckPrimaryTimeout();
+    UnsolicitedStep();
     if (m_Delayed && now >= m_Delayed->tDue) {
         DelayedReply delayed = std::move(*m_Delayed);
         m_Delayed.reset();

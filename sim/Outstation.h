@@ -87,6 +87,12 @@ private:
     void Respond(std::uint8_t bySeq, Reply reply);
     void SendNextFragment();
     void OnConfirm(std::uint8_t bySeq);
+    // Unsolicited responses: their own sequence numbers, confirms with UNS set, and only
+    // for the classes the master enabled (the null one at start goes out regardless).
+    void SetUnsolicited(const std::vector<std::uint8_t>& req, bool bEnable);
+    void UnsolicitedStep();
+    void SendUnsolicited(const std::vector<ResponseObject>& objects);
+    void OnUnsolicitedConfirm(std::uint8_t bySeq);
     // The faults that spoil a response or a whole device.
     void SpoilObjects(std::vector<ResponseObject>& objects);
     void Restart();
@@ -143,6 +149,17 @@ private:
     };
     std::optional<DelayedReply> m_Delayed;
     int m_nResponsesWithObjects = 0;
+    static constexpr auto kUnsolicitedRetry = std::chrono::seconds(5);
+    static constexpr int kUnsolicitedMark = 16;  // event marks of unsolicited sequences
+    unsigned m_uUnsolClasses = 0;  // bit c: class c enabled
+    bool m_bUnsolNullDue = false;  // the null response at start not yet confirmed
+    struct UnsolicitedAwaited {
+        std::uint8_t bySeq;
+        std::vector<std::uint8_t> Fragment;
+        Clock::time_point tSent;
+    };
+    std::optional<UnsolicitedAwaited> m_UnsolAwaited;
+    std::uint8_t m_byUnsolSeq = 0;
     int m_nLongResponses = 0;
     std::uint32_t m_dwTimeBase;        // RTU time at m_tTimeBase
     Clock::time_point m_tTimeBase;

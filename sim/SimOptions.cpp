@@ -42,7 +42,7 @@ const FlagOption kFlagOptions[] = {
     {"--compact-qualifiers", &SimOptions::bCompact}, {"--reset-first", &SimOptions::bResetFirst},
     {"--crob-fail", &SimOptions::bCrobFail},         {"--pace", &SimOptions::bPace},
     {"--operate-fail", &SimOptions::bOperateFail},   {"--select-fail", &SimOptions::bSelectFail},
-    {"--confirmed-data", &SimOptions::bConfirmedData},
+    {"--confirmed-data", &SimOptions::bConfirmedData}, {"--unsolicited", &SimOptions::bUnsolicited},
 };
 
 }  // namespace
@@ -116,6 +116,9 @@ const char* SimUsage()
            "                       acknowledged)\n"
            "  --confirmed-data     send responses as confirmed user data: the link is reset\n"
            "                       first, then every frame waits for the master's ACK\n"
+           "  --unsolicited        unsolicited responses: a null one at start (repeated every\n"
+           "                       5 s until confirmed or disabled), then the events of the\n"
+           "                       classes the master enables\n"
            "  --change-ms N        values change every N ms (default 2000, 0 never)\n"
            "  --pace               send no faster than the line speed allows\n"
            "  --fragment N         largest response fragment in octets (64 to 2048, default 2048);\n"

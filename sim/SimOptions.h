@@ -14,6 +14,7 @@ struct SimOptions {
     bool bCompact = false;     // 8-bit ranges and indexes (0x00, 0x17) where they fit
     bool bResetFirst = false;  // reset the link towards the master when it starts
     bool bConfirmedData = false;  // responses as confirmed user data, each frame acknowledged
+    bool bUnsolicited = false;    // unsolicited responses: a null one at start, events once enabled
     int nChangeMs = 2000;      // how often values change; 0: never
     unsigned uSeed = 1815;
     bool bPace = false;        // send no faster than the line speed allows

@@ -345,3 +345,22 @@ TEST_F(EndToEndTest, ConfirmedUserDataFromTheRtuIsAcknowledgedAndDecoded)
     });
     EXPECT_EQ(m_Alarms, std::vector<std::string>{});
 }
+
+TEST_F(EndToEndTest, UnsolicitedResponsesAreIgnoredUntilTheStartupDisablesThem)
+{
+    SimOptions options = QuietRtu();
+    options.bUnsolicited = true;
+    Start(options);  // manual mode first: the RTU keeps offering its null response
+    ASSERT_TRUE(RunUntil([this] { return CountRtuLog("unsolicited null response") >= 1; }, 20));
+    RunFor(6000);
+    g_nAskMode = ASK_AUTO;
+    ASSERT_TRUE(RunUntil([this] { return CountRtuLog("read 60.4") >= 1; }, 60));
+    EXPECT_EQ(CountRtuLog("unsolicited responses disabled"), 3);
+    EXPECT_EQ(m_Alarms, std::vector<std::string>{}) << "ignored, not reported";
+    m_pRtu->With([](COutstation& rtu) {
+        const CSimDatabase& db = rtu.Database();
+        for (int i = 0; i < db.YcCount(); ++i)
+            EXPECT_EQ(g_RtuPoints[0].pYC[i].nValue, db.Yc(i)) << "YC " << i;
+        return 0;
+    });
+}

@@ -418,3 +418,34 @@ TEST_F(OutstationTest, ResetFirstIsSentAtStartAndAcknowledged)
     Request("C1 01 50 01 06");  // responses stay unconfirmed without --confirmed-data
     EXPECT_EQ(Controls(), std::vector<std::uint8_t>{0x44});
 }
+
+TEST_F(OutstationTest, UnsolicitedResponsesOnlyWhenEnabledAndUntilConfirmed)
+{
+    SimOptions options;
+    options.bUnsolicited = true;
+    Make(options);
+    m_pRtu->Start();
+    std::vector<std::uint8_t> response = Response();
+    ASSERT_GE(response.size(), 4u);
+    EXPECT_EQ(ToHex({response.begin(), response.begin() + 2}), "F0 82");  // FIR FIN CON UNS, sequence 0
+    EXPECT_EQ(Objects(response), "") << "the null response at start";
+    Request("D0 00");  // its confirm, UNS set
+
+    m_pRtu->Database().SetBinary(2, 1, 1000);
+    m_pRtu->Tick();
+    EXPECT_TRUE(m_Frames.empty()) << "nothing enabled yet";
+    Request("C1 14 3C 02 06");  // enable class 1
+    Response();
+    m_pRtu->Tick();
+    response = Response();
+    ASSERT_GE(response.size(), 4u);
+    EXPECT_EQ(ToHex({response.begin(), response.begin() + 2}), "F1 82");
+    EXPECT_EQ(Objects(response), "02 02 28 01 00 02 00 81 E8 03 00 00 00 00");
+    Request("D1 00");
+    EXPECT_EQ(m_pRtu->Database().EventCount(), 0u) << "confirmed: the event is gone";
+    Request("C2 15 3C 02 06");  // disable it again
+    Response();
+    m_pRtu->Database().SetBinary(4, 1, 2000);
+    m_pRtu->Tick();
+    EXPECT_TRUE(m_Frames.empty());
+}
