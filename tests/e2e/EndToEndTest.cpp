@@ -38,8 +38,15 @@ TEST_P(AutomaticByClass, StartupSequenceCompletesAndTheImageEqualsTheRtu)
     EXPECT_EQ(CountRtuLog("delay measurement"), 1);
     EXPECT_EQ(CountRtuLog("clock set"), 1);
     EXPECT_EQ(CountRtuLog("counters frozen"), 1);
-    EXPECT_EQ(CountRtuLog("read 60.2"), 3);
-    EXPECT_EQ(CountRtuLog("read 60.3"), 2);
+    // The first batch, up to its class 3 poll: class 1 three times, class 2 twice.
+    const std::vector<std::string> log = RtuLog();
+    const auto batchEnd = std::find_if(log.begin(), log.end(),
+                                       [](const std::string& line) { return line.find("read 60.4") != std::string::npos; });
+    auto countBefore = [&](const char* text) {
+        return std::count_if(log.begin(), batchEnd, [text](const std::string& line) { return line.find(text) != std::string::npos; });
+    };
+    EXPECT_EQ(countBefore("read 60.2"), 3);
+    EXPECT_EQ(countBefore("read 60.3"), 2);
 
     m_pRtu->With([](COutstation& rtu) {
         CSimDatabase& db = rtu.Database();
@@ -71,6 +78,7 @@ TEST_F(EndToEndTest, AutomaticByObjectPollsEventsBinaryChangesAndAnalogChanges)
         for (const char* name : {"read 60.2", "read 2.1", "read 32.2"})
             if (line.find(name) != std::string::npos)
                 batch.push_back(name);
+    batch.resize(std::min<std::size_t>(batch.size(), 3));  // the first batch; the next may have begun
     EXPECT_EQ(batch, (std::vector<std::string>{"read 60.2", "read 2.1", "read 32.2"}));
 }
 
@@ -115,6 +123,8 @@ struct ControlCase {
     std::vector<std::string> alarms;
     int nState;  // of point 5 afterwards; it starts off and a closed relay turns it on
 };
+
+void PrintTo(const ControlCase& c, std::ostream* os) { *os << c.name; }
 
 class ControlTest : public EndToEndTest, public ::testing::WithParamInterface<ControlCase> {};
 
@@ -273,6 +283,8 @@ struct MalformedCase {
     int nKind;
     std::string alarm;  // the master's one line for it
 };
+
+void PrintTo(const MalformedCase& c, std::ostream* os) { *os << c.name; }
 
 class MalformedTest : public EndToEndTest, public ::testing::WithParamInterface<MalformedCase> {};
 
