@@ -30,7 +30,7 @@ build() {
 
 run_tests() {
     local dir=$1
-    (cd "$dir" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j2 --timeout 300)
+    (cd "$dir" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j4 --timeout 300)
 }
 
 install_missing

@@ -1,8 +1,10 @@
 #pragma once
 // Runs Quelt as main() does, on the offscreen platform, and lets a test act as the
 // operator once the main window is up.
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QLineEdit>
 #include <QTimer>
 #include <QWidget>
 
@@ -27,6 +29,22 @@ protected:
 
     PtyPair m_Com1, m_Com2;
 };
+
+// A control of a dialog, found by its numeric id as the operator would find it by sight.
+template <class Control>
+Control* Find(QWidget& dialog, int nId)
+{
+    auto* pControl = dialog.findChild<Control*>(QString::number(nId));
+    EXPECT_NE(pControl, nullptr) << nId;
+    return pControl;
+}
+
+inline void Click(QWidget& dialog, int nId) { Find<QAbstractButton>(dialog, nId)->click(); }
+
+inline void Type(QWidget& dialog, int nId, const char* text)
+{
+    Find<QLineEdit>(dialog, nId)->setText(QString::fromUtf8(text));
+}
 
 // Chooses a menu command whose modal dialog the work then handles and closes. False when
 // no such dialog came up.

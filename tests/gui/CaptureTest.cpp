@@ -8,11 +8,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <fstream>
-#include <iterator>
 
 #include "gui/AppRun.h"
 #include "monitor/CaptureFile.h"
+#include "support/Files.h"
 #include "monitor/LoadQueltData.h"
 #include "monitor/RecvMessage.h"
 #include "monitor/SendMessage.h"
@@ -20,17 +19,6 @@
 #include "ui/QueltDlg.h"
 
 namespace {
-
-std::string ReadOctets(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void WriteOctets(const std::string& path, const std::string& octets)
-{
-    std::ofstream(path, std::ios::binary) << octets;
-}
 
 // Chooses the command and, in its file dialog, this file name.
 bool ChooseFile(CQueltDlg& dlg, int nId, const std::string& name)

@@ -24,16 +24,6 @@
 
 namespace {
 
-template <class Control>
-Control* Find(QWidget& dialog, int nId)
-{
-    auto* pControl = dialog.findChild<Control*>(QString::number(nId));
-    EXPECT_NE(pControl, nullptr) << nId;
-    return pControl;
-}
-
-void Click(QWidget& dialog, int nId) { Find<QAbstractButton>(dialog, nId)->click(); }
-void Type(QWidget& dialog, int nId, const char* text) { Find<QLineEdit>(dialog, nId)->setText(QString::fromUtf8(text)); }
 
 // Chooses the command from the menu and confirms its dialog with these settings.
 void Queue(CQueltDlg& dlg, int nId, int nQueueMode, const char* runTimes)

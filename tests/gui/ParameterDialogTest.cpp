@@ -33,15 +33,6 @@
 
 namespace {
 
-template <class Control>
-Control* Find(QWidget& dialog, int nId)
-{
-    auto* pControl = dialog.findChild<Control*>(QString::number(nId));
-    EXPECT_NE(pControl, nullptr) << nId;
-    return pControl;
-}
-
-void Click(QWidget& dialog, int nId) { Find<QAbstractButton>(dialog, nId)->click(); }
 
 speed_t LineSpeed(const PtyPair& line)
 {

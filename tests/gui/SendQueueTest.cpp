@@ -17,8 +17,6 @@
 
 namespace {
 
-QAbstractButton* Button(QWidget& dialog, int nId) { return dialog.findChild<QAbstractButton*>(QString::number(nId)); }
-
 QStringList Lines(const CDispCommand& queue)
 {
     QStringList lines;
@@ -63,10 +61,10 @@ TEST_F(SendQueueTest, EmptyQueueAndThreeEntries)
             EXPECT_EQ(queue.windowTitle().toStdString(), "发送命令列表");
             EXPECT_EQ(queue.m_listCmd->count(), 0);
             EXPECT_EQ(queue.m_listCmd->currentRow(), -1);
-            EXPECT_FALSE(Button(queue, 1009)->isEnabled());
-            EXPECT_FALSE(Button(queue, 1010)->isEnabled());
-            EXPECT_EQ(queue.findChild<QLineEdit*>(QStringLiteral("1012"))->text().toStdString(), "1");
-            Button(queue, 2)->click();
+            EXPECT_FALSE(Find<QAbstractButton>(queue, 1009)->isEnabled());
+            EXPECT_FALSE(Find<QAbstractButton>(queue, 1010)->isEnabled());
+            EXPECT_EQ(Find<QLineEdit>(queue, 1012)->text().toStdString(), "1");
+            Click(queue, 2);
         });
 
         Add(32791);
@@ -77,24 +75,24 @@ TEST_F(SendQueueTest, EmptyQueueAndThreeEntries)
                                                  QStringLiteral("遥控选点命令,点号=12,性质=分"),
                                                  QStringLiteral("延时测量(52.1)")}));
             EXPECT_EQ(queue.m_listCmd->currentRow(), 2);
-            EXPECT_TRUE(Button(queue, 1009)->isEnabled());
-            EXPECT_TRUE(Button(queue, 1010)->isEnabled());
+            EXPECT_TRUE(Find<QAbstractButton>(queue, 1009)->isEnabled());
+            EXPECT_TRUE(Find<QAbstractButton>(queue, 1010)->isEnabled());
 
             // Delete line 1 of A, B, C: the queue is A, C at once, the last line selected.
             queue.m_listCmd->setCurrentRow(1);
-            Button(queue, 1009)->click();
+            Click(queue, 1009);
             EXPECT_EQ(Lines(queue), (QStringList{QStringLiteral("召唤Class 1数据(60.2)"), QStringLiteral("延时测量(52.1)")}));
             const std::vector<CommandItem> left = CommandQueueSnapshot();
             ASSERT_EQ(left.size(), 2u);
             EXPECT_EQ(left[1].byFunc, 23);
             EXPECT_EQ(queue.m_listCmd->currentRow(), 1);
 
-            Button(queue, 1009)->click();
-            Button(queue, 1009)->click();
+            Click(queue, 1009);
+            Click(queue, 1009);
             EXPECT_TRUE(CommandQueueSnapshot().empty());
-            EXPECT_FALSE(Button(queue, 1009)->isEnabled());
-            EXPECT_FALSE(Button(queue, 1010)->isEnabled());
-            Button(queue, 2)->click();
+            EXPECT_FALSE(Find<QAbstractButton>(queue, 1009)->isEnabled());
+            EXPECT_FALSE(Find<QAbstractButton>(queue, 1010)->isEnabled());
+            Click(queue, 2);
         });
     });
 }
@@ -106,12 +104,12 @@ TEST_F(SendQueueTest, DeleteAllThenCancelKeepsTheRunCount)
         Add(32791, 4);
         Add(32792, 4);
         WithQueue(dlg, [](CDispCommand& queue) {
-            EXPECT_EQ(queue.findChild<QLineEdit*>(QStringLiteral("1012"))->text().toStdString(), "4");
-            Button(queue, 1010)->click();
+            EXPECT_EQ(Find<QLineEdit>(queue, 1012)->text().toStdString(), "4");
+            Click(queue, 1010);
             EXPECT_EQ(queue.m_listCmd->count(), 0);
-            EXPECT_FALSE(Button(queue, 1009)->isEnabled());
-            queue.findChild<QLineEdit*>(QStringLiteral("1012"))->setText(QStringLiteral("9"));
-            Button(queue, 2)->click();
+            EXPECT_FALSE(Find<QAbstractButton>(queue, 1009)->isEnabled());
+            Find<QLineEdit>(queue, 1012)->setText(QStringLiteral("9"));
+            Click(queue, 2);
         });
         EXPECT_TRUE(CommandQueueSnapshot().empty()) << "deletions are final";
         EXPECT_EQ(RunState(), std::pair(4, 0));
@@ -129,17 +127,17 @@ TEST_F(SendQueueTest, RunCountOnConfirm)
         } cases[] = {{"0", {0, 1}}, {"5", {5, 0}}, {"1024", {1024, 0}}};
         for (const auto& c : cases) {
             WithQueue(dlg, [&](CDispCommand& queue) {
-                queue.findChild<QLineEdit*>(QStringLiteral("1012"))->setText(QString::fromUtf8(c.text));
-                Button(queue, 1)->click();
+                Find<QLineEdit>(queue, 1012)->setText(QString::fromUtf8(c.text));
+                Click(queue, 1);
             });
             EXPECT_EQ(RunState(), c.state) << c.text;
         }
         WithQueue(dlg, [&](CDispCommand& queue) {
-            queue.findChild<QLineEdit*>(QStringLiteral("1012"))->setText(QStringLiteral("1025"));
-            Button(queue, 1)->click();
+            Find<QLineEdit>(queue, 1012)->setText(QStringLiteral("1025"));
+            Click(queue, 1);
             EXPECT_EQ(m_MessageBoxes, std::vector<std::string>{"Please enter an integer between 0 and 1024."});
             EXPECT_TRUE(queue.isVisible());
-            Button(queue, 2)->click();
+            Click(queue, 2);
         });
         EXPECT_EQ(RunState(), std::pair(1024, 0));
     });
@@ -153,8 +151,8 @@ TEST_F(SendQueueTest, UsedUpQueueConfirmedUnchangedRunsEndlessly)
         ProcessEventsUntil([] { return RunState().first == 0; }, 10000);
         ASSERT_EQ(RunState(), std::pair(0, 0));
         WithQueue(dlg, [](CDispCommand& queue) {
-            EXPECT_EQ(queue.findChild<QLineEdit*>(QStringLiteral("1012"))->text().toStdString(), "0");
-            Button(queue, 1)->click();
+            EXPECT_EQ(Find<QLineEdit>(queue, 1012)->text().toStdString(), "0");
+            Click(queue, 1);
         });
         EXPECT_EQ(RunState(), std::pair(0, 1));
     });

@@ -5,24 +5,12 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 
 #include "monitor/CaptureFile.h"
+#include "support/Files.h"
 #include "support/Hex.h"
 
 namespace {
-
-std::string ReadOctets(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void WriteOctets(const std::string& path, const std::string& octets)
-{
-    std::ofstream(path, std::ios::binary) << octets;
-}
 
 class CaptureFileTest : public ::testing::Test {
 protected:
