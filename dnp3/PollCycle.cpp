@@ -37,6 +37,10 @@ const Item kClassBatch[] = {{fc::READ, 60, 2}, {fc::READ, 60, 3}, {fc::READ, 60,
                             {fc::READ, 60, 3}, {fc::READ, 60, 2}, {fc::READ, 60, 4}};
 const Item kObjectBatch[] = {{fc::READ, 60, 2}, {fc::READ, 2, 1}, {fc::READ, 32, 2}};
 
+// First IIN octet.
+constexpr std::uint8_t kIin1NeedTime = 0x10;
+constexpr std::uint8_t kIin1Restart = 0x80;
+
 // Application control octet.
 constexpr std::uint8_t kFirBit = 0x80;
 constexpr std::uint8_t kFinBit = 0x40;
@@ -60,9 +64,12 @@ void CQueltProtocol::ApplicationStep(int nMaster, int nRtu)
         return;
     if (m_bAppFailed != 0) {
         if (m_nAppRetry < 2) {
-            if (SendProbe(nRtu, nMaster) == 0) {
+            // A conformant RTU never answers a confirm, so it makes no probe. The request
+            // itself is asked again when that is harmless; otherwise the IIN is read.
+            const int nTries = m_nAppRetry;
+            if (RetryRequest(nMaster, nRtu) == 0) {
                 m_bAppFailed = 0;
-                ++m_nAppRetry;
+                m_nAppRetry = nTries + 1;
             }
             return;
         }
@@ -89,12 +96,11 @@ bool CQueltProtocol::ConfirmStep(int nMaster, int nRtu)
 
 void CQueltProtocol::FailureStep()
 {
-    // Two probes have failed: the RTU is gone. Start over from a link reset.
+    // Two more tries have failed: the RTU is silent. Start over from a link reset; the
+    // polls resume once it answers, and its IIN say whether it needs the start-up sequence.
     AddAlarm("应用层通信失败 !");
     m_bAppFailed = 0;
     m_nAppRetry = 0;
-    if (g_nAskMode.load(std::memory_order_relaxed) == ASK_AUTO)
-        m_bInitNeeded = 1;
     m_bConfirmPending = 0;
     m_byAppWait = 0;
     m_bInResponse = 0;
@@ -136,9 +142,12 @@ void CQueltProtocol::ResponseFragment(std::time_t now)
     const std::uint8_t bySeq = byCtrl & kSeqMask;
     const bool bFir = (byCtrl & kFirBit) != 0;
     if (m_bInResponse == 0) {
-        // The first fragment of the answer echoes the request's sequence. Anything else is
-        // left over from an earlier exchange and answers nothing asked now.
-        if (!bFir || bySeq != m_byRequestSeq) {
+        // The first fragment of the answer echoes the request's sequence (or that of an
+        // earlier try of it, answered late). Anything else is left over from an earlier
+        // exchange and answers nothing asked now.
+        const bool bOurs = bySeq == m_byRequestSeq ||
+                           std::find(m_EarlierTrySeqs.begin(), m_EarlierTrySeqs.end(), bySeq) != m_EarlierTrySeqs.end();
+        if (!bFir || !bOurs) {
             AddAlarm(!bFir ? "响应首段缺少FIR标志, 已丢弃 !" : "响应序号与请求不符, 已丢弃 !");
             return;
         }
@@ -151,6 +160,8 @@ void CQueltProtocol::ResponseFragment(std::time_t now)
     }
     m_nAppRetry = 0;
     m_tRequest = now;  // each fragment gives the next one the whole time-out
+    if (bFir && m_nAppLen >= 3)
+        FollowIndications(m_AppBuf[2]);
     if ((byCtrl & kConBit) != 0) {
         m_bConfirmPending = 1;
         m_byConfirmSeq = bySeq;
@@ -229,8 +240,59 @@ void CQueltProtocol::SendNextRequest(int nMaster, int nRtu)
     std::deque<RequestItem>& list = m_listInit.empty() ? m_listPoll : m_listInit;
     if (list.empty())
         return;
-    if (DispatchRequest(list.front(), nMaster, nRtu) == 0)
+    if (DispatchRequest(list.front(), nMaster, nRtu) == 0) {
+        m_Outstanding = list.front();
         list.pop_front();
+    }
+}
+
+bool CQueltProtocol::IsRepeatable(const RequestItem& item)
+{
+    // Asking again changes nothing at the RTU: reads, an immediate freeze, the clock, the
+    // IIN, unsolicited responses off, a delay measurement. Never a control or a freeze
+    // that clears.
+    switch (item.byFunc) {
+    case fc::READ:
+    case fc::IMMED_FREEZE:
+    case fc::IMMED_FREEZE_NR:
+    case fc::DISABLE_UNSOLICITED:
+    case fc::DELAY_MEASURE:
+        return true;
+    case fc::WRITE:
+        return item.byGroup == 50 || item.byGroup == 80;
+    default:
+        return false;
+    }
+}
+
+int CQueltProtocol::RetryRequest(int nMaster, int nRtu)
+{
+    if (!IsRepeatable(m_Outstanding)) {
+        const std::uint8_t readIin[3] = {80, 1, 0x06};
+        return SendRead(nRtu, nMaster, readIin, 3);
+    }
+    m_bRetrying = 1;
+    const int nResult = DispatchRequest(m_Outstanding, nMaster, nRtu);
+    m_bRetrying = 0;
+    return nResult;
+}
+
+void CQueltProtocol::FollowIndications(std::uint8_t byIin1)
+{
+    const bool bRestart = (byIin1 & kIin1Restart) != 0;
+    // A restart is the bit coming back after it was cleared: an RTU that never clears it
+    // does not get the start-up sequence over and over.
+    const bool bNewRestart = bRestart && m_bRestartCleared != 0;
+    if (!bRestart)
+        m_bRestartCleared = 1;
+    if (g_nAskMode.load(std::memory_order_relaxed) != ASK_AUTO || !m_listInit.empty())
+        return;  // the operator's queue alone, or the start-up sequence already under way
+    if (bNewRestart) {
+        m_bInitNeeded = 1;  // it restarted: it needs the whole start-up sequence
+        m_bRestartCleared = 0;
+    } else if ((byIin1 & kIin1NeedTime) != 0) {
+        m_tLastTimeSync = 0;  // the clock with the next batch
+    }
 }
 
 int CQueltProtocol::DispatchRequest(const RequestItem& item, int nMaster, int nRtu)

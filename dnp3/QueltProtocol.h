@@ -94,13 +94,15 @@ public:
     std::time_t m_tLastAnalog = 0;
     std::time_t m_tLastCounter = 0;  // start of the quarter hour of the last counter read
     int m_bInitNeeded = 1;
+    int m_bRestartCleared = 0;  // a response since the last restart had IIN1.7 clear
     int m_bAppFailed = 0;
 
     // Application wait bits: a reply is expected.
     static constexpr std::uint8_t WAIT_PROBE = 1;
     static constexpr std::uint8_t WAIT_RESPONSE = 2;
     std::uint8_t m_byAppWait = 0;
-    int m_nAppRetry = 0;         // probes sent since the last request
+    int m_nAppRetry = 0;         // tries since the request failed
+    RequestItem m_Outstanding{};  // the request last sent, to try again
     std::time_t m_tRequest = 0;  // when the awaited request was sent
 
     // Transport and application framing. A fragment is reassembled from the segments of
@@ -127,6 +129,10 @@ public:
     // handed on marked with the request's function code.
     std::uint8_t m_byRequestFunc = 0;
     std::uint8_t m_byRequestSeq = 0;
+    // Sequences of the earlier tries of the same request: a late answer to one of them
+    // still answers it.
+    std::vector<std::uint8_t> m_EarlierTrySeqs;
+    int m_bRetrying = 0;
     int m_bInResponse = 0;            // a FIR fragment came, the FIN one has not yet
     std::uint8_t m_byNextRespSeq = 0;  // the sequence the next fragment must carry
 
@@ -193,6 +199,11 @@ private:
     bool PlanAutomatic(std::time_t now, int nScanPeriod);
     bool PlanManual(std::time_t now, int nScanPeriod);
     void SendNextRequest(int nMaster, int nRtu);
+    static bool IsRepeatable(const RequestItem& item);
+    // After a failure: the request again if harmless, else a read of the IIN.
+    int RetryRequest(int nMaster, int nRtu);
+    // Restart (IIN1.7) and need-time (IIN1.4) as the RTU reports them.
+    void FollowIndications(std::uint8_t byIin1);
     // Sends one request item; returns the builder's result, 0 also for items that are
     // dropped without sending.
     int DispatchRequest(const RequestItem& item, int nMaster, int nRtu);

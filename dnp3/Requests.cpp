@@ -51,6 +51,10 @@ int CQueltProtocol::SendRequest(std::uint8_t byFunc, const std::uint8_t* pObject
         m_nAppRetry = 0;
         m_tRequest = Now();
         // Its response echoes the sequence; a response still under way is abandoned.
+        if (m_bRetrying != 0)
+            m_EarlierTrySeqs.push_back(m_byRequestSeq);
+        else
+            m_EarlierTrySeqs.clear();
         m_byRequestFunc = byFunc;
         m_byRequestSeq = bySeq;
         m_bInResponse = 0;

@@ -104,6 +104,10 @@ protected:
         }
         if (!m_bAnswer)
             return;
+        if (m_nDropAnswers > 0) {
+            --m_nDropAnswers;  // lost on the line
+            return;
+        }
         if (m_bTwoFragments) {  // FIR and CON, the rest after the confirm
             m_bSecondDue = true;
             m_bySecondAfter = bySeq;
@@ -115,7 +119,7 @@ protected:
     void SendResponse(std::uint8_t byAppCtrl, const std::string& objects)
     {
         const std::uint8_t byTh = static_cast<std::uint8_t>(0xC0 | (m_byRtuTpSeq++ & 0x3F));
-        Feed(RtuFrame(0x44, ToHex({byTh, byAppCtrl, 0x81, 0x00, 0x00}) + (objects.empty() ? "" : " " + objects)));
+        Feed(RtuFrame(0x44, ToHex({byTh, byAppCtrl, 0x81, m_byIin1, 0x00}) + (objects.empty() ? "" : " " + objects)));
     }
 
     // The engine has just sent a request with this function code and sequence.
@@ -148,6 +152,8 @@ protected:
     bool m_bAnswer = true;
     bool m_bCon = false;
     bool m_bTwoFragments = false;
+    int m_nDropAnswers = 0;
+    std::uint8_t m_byIin1 = 0x00;
     bool m_bSecondDue = false;
     std::uint8_t m_bySecondAfter = 0;
     std::uint8_t m_byRtuTpSeq = 0;
@@ -280,16 +286,69 @@ TEST_F(PollCycleTest, SilentRtuGivesThreeLinkAlarmsThenOneApplicationAlarmAndRec
               (std::vector<std::string>{kLinkFailure, kLinkFailure, kLinkFailure, kAppFailure}));
     EXPECT_EQ(m_pEngine->m_nLinkState, 0);
 
-    // The RTU comes back: link reset, then the start-up sequence again.
+    // The RTU comes back, not restarted: link reset, then the polls go on where they were.
     g_AlarmLog.Clear();
     m_bRtuAlive = true;
     m_bAnswer = true;
     TakeRequests();
-    RunUntilRequests(11);
+    RunUntilRequests(3);
     const std::vector<std::string> requests = TakeRequests();
     ASSERT_GE(requests.size(), 1u);
-    EXPECT_EQ(requests.front(), "01 50 01 06");
-    EXPECT_EQ(std::count(g_AlarmLog.Texts().begin(), g_AlarmLog.Texts().end(), kAppFailure), 0);
+    EXPECT_EQ(requests.front().substr(0, 5), "01 3C");
+    EXPECT_TRUE(g_AlarmLog.Texts().empty());
+}
+
+TEST_F(PollCycleTest, LostAnswerIsAskedForAgainAndThePollsGoOn)
+{
+    g_nAskMode = ASK_AUTO;
+    RunUntilRequests(11);  // the start-up sequence
+    RunUntilRequests(1);   // class 1
+    TakeRequests();
+    g_AlarmLog.Clear();
+    m_nDropAnswers = 1;
+    RunUntilRequests(3);
+    // The read whose answer was lost, the same read again, then the batch goes on.
+    EXPECT_EQ(TakeRequests(), (std::vector<std::string>{"01 3C 03 06", "01 3C 03 06", "01 3C 02 06"}));
+    EXPECT_EQ(g_AlarmLog.Texts(), std::vector<std::string>{kLinkFailure});
+}
+
+TEST_F(PollCycleTest, ControlWhoseAnswerIsLostIsNeverSentAgain)
+{
+    g_nAskMode = ASK_MANUAL;
+    ManualChoice choice;
+    choice.nPoint = 3;
+    QueueManualCommand(*FindMenuCommand(32808), choice);  // operate
+    m_nDropAnswers = 1;
+    RunUntilRequests(2);
+    const std::vector<std::string> requests = TakeRequests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0].substr(0, 2), "04");
+    EXPECT_EQ(requests[1], "01 50 01 06") << "the IIN are read instead";
+}
+
+TEST_F(PollCycleTest, RestartAndNeedTimeIndicationsAreFollowed)
+{
+    g_nAskMode = ASK_AUTO;
+    RunUntilRequests(11);
+    TakeRequests();
+    m_byIin1 = 0x10;  // needs time
+    RunUntilRequests(2);
+    m_byIin1 = 0x00;
+    RunUntilRequests(8);
+    std::vector<std::string> requests = TakeRequests();
+    EXPECT_TRUE(std::any_of(requests.begin(), requests.end(),
+                            [](const std::string& r) { return r.rfind("02 32 01 07 01", 0) == 0; }))
+        << "the clock is set with the next batch";
+
+    m_byIin1 = 0x80;  // restarted
+    RunUntilRequests(1);
+    m_byIin1 = 0x00;
+    TakeRequests();
+    RunUntilRequests(11);
+    requests = TakeRequests();
+    ASSERT_EQ(requests.size(), 11u);
+    EXPECT_EQ(requests.front(), "01 50 01 06") << "the start-up sequence from its first request";
+    EXPECT_EQ(requests[4], "02 50 01 00 07 07 00");
 }
 
 TEST_F(PollCycleTest, FragmentsOfUpTo2048OctetsReachTheList)
@@ -480,4 +539,13 @@ TEST_F(PollCycleTest, QuarterHourOfTheCounterReadComesFromOneReadingOfTheClock)
     FakeClock quarter;
     quarter.SetLocal({2026, 12, 10, 10, 0, 0, 0});
     EXPECT_EQ(m_pEngine->m_tLastCounter, quarter.Now());
+}
+
+TEST_F(PollCycleTest, RtuThatNeverClearsItsRestartBitGetsOneStartupSequence)
+{
+    g_nAskMode = ASK_AUTO;
+    m_byIin1 = 0x80;
+    RunUntilRequests(11 + 12);  // the start-up sequence and two batches
+    const std::vector<std::string> requests = TakeRequests();
+    EXPECT_EQ(std::count(requests.begin(), requests.end(), "01 50 01 06"), 1);
 }
