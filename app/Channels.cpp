@@ -37,6 +37,9 @@ void CreateChannels()
     StopPollThread();  // never two poll threads
     {
         std::lock_guard lock(g_csChannel);
+        // Old channels first: they hold their ports exclusively, the new ones would not open.
+        g_Channels.pChannel[0].reset();
+        g_Channels.pChannel[1].reset();
         CreateChannelObjects();
     }
     g_Channels.nStop.store(0, std::memory_order_release);

@@ -217,18 +217,32 @@ void CQueltProtocol::HandleDataFrame(const std::uint8_t* pFrame, int nLength)
     const std::uint8_t byCtrl = pFrame[3];
     switch (byCtrl & dl::FUNC) {
     case dl::UNCONFIRMED_USER_DATA:
-        m_RecvQueue.emplace_back(pFrame, pFrame + nLength);
+        QueueReceivedData(pFrame, nLength);
         break;
     case dl::CONFIRMED_USER_DATA:
         if (((byCtrl & dl::FCB) != 0 ? 1 : 0) != m_nRecvFcb)
             break;  // a repetition: neither acknowledged nor queued
         SendSecondary(dl::ACK, Address16(g_nRtuAddress), Address16(g_nMasterAddress));
-        m_RecvQueue.emplace_back(pFrame, pFrame + nLength);
+        QueueReceivedData(pFrame, nLength);
         m_nRecvFcb ^= 1;
         break;
     default:
         break;
     }
+}
+
+void CQueltProtocol::QueueReceivedData(const std::uint8_t* pFrame, int nLength)
+{
+    // The transport takes one segment a cycle; an RTU flooding short frames could outrun
+    // it without end. The newest are dropped, and that is said once per flood.
+    if (m_RecvQueue.size() >= kMaxRecvQueue) {
+        if (m_bRecvOverflow == 0)
+            AddAlarm("接收数据过多, 已丢弃 !");
+        m_bRecvOverflow = 1;
+        return;
+    }
+    m_bRecvOverflow = 0;
+    m_RecvQueue.emplace_back(pFrame, pFrame + nLength);
 }
 
 int CQueltProtocol::TakeUserData(std::uint8_t* pBuffer, int& nLength)

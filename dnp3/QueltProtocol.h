@@ -171,6 +171,8 @@ public:
         std::vector<std::uint8_t> Frame;
     };
     std::deque<std::vector<std::uint8_t>> m_RecvQueue;  // header octets + user data
+    static constexpr std::size_t kMaxRecvQueue = 64;    // segments; a response has at most 9
+    int m_bRecvOverflow = 0;
     std::deque<SendElement> m_SendQueue;
     std::uint8_t m_nSendFcb = 1;
     std::uint8_t m_nRecvFcb = 1;
@@ -183,6 +185,7 @@ private:
     void ReceiveOctet(std::uint8_t by);
     void EndDisplayLine();
     void OnRtuResetLinkStates();
+    void QueueReceivedData(const std::uint8_t* pFrame, int nLength);
     // The common part of every builder: readiness, header, hand-over, sequence step.
     // Returns the builder result; on 0 the caller applies its own effects.
     int SendFragment(std::uint8_t byCtrl, std::uint8_t byFunc, const std::uint8_t* pObjects, int nLength,

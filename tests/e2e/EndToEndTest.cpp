@@ -2,11 +2,13 @@
 
 #include <map>
 
+#include "channel/ChannelTable.h"
 #include "commands/CommandQueue.h"
 #include "commands/CommandTable.h"
 #include "core/Config.h"
 #include "core/Locks.h"
 #include "e2e/EndToEnd.h"
+#include "ui/ChannelSettings.h"
 
 namespace {
 
@@ -418,4 +420,30 @@ TEST_F(EndToEndTest, EveryFifthFrameCorruptedTheMasterStillPollsAndLosesNoEvent)
     std::sort(lines.begin(), lines.end());
     EXPECT_EQ(lines, expected);
     EXPECT_EQ(CountRtuLog("read 80.1"), 1) << "the start-up sequence ran once";
+}
+
+// The channel dialog's port change, twenty times while the master polls at 9600 bit/s:
+// no deadlock, and polling resumes each time the engine is back on the RTU's line.
+TEST_F(EndToEndTest, PortChangedTwentyTimesWhilePollingNeverStallsThePollThread)
+{
+    g_nAskMode = ASK_AUTO;
+    g_nScanPeriod = 1;
+    SimOptions options = QuietRtu();
+    options.bPace = true;  // 9600 bit/s
+    ChannelWords words = CurrentChannelWords();
+    words.nBaudRate = 9600;
+    ApplyChannelWords(words);
+    Start(options);
+    ASSERT_TRUE(RunUntil([this] { return m_pRtu->With([](COutstation& rtu) { return rtu.RequestsHandled(); }) >= 3; }, 30));
+    for (int i = 0; i < 20; ++i) {
+        words.nComPort = words.nComPort == COM2 ? COM1 : COM2;
+        ApplyChannelWords(words);  // the GUI thread takes the channel lock while the poll thread runs
+        if (words.nComPort != COM2)
+            continue;
+        const int nBefore = m_pRtu->With([](COutstation& rtu) { return rtu.RequestsHandled(); });
+        ASSERT_TRUE(RunUntil([&] { return m_pRtu->With([](COutstation& rtu) { return rtu.RequestsHandled(); }) > nBefore; }, 20))
+            << "round " << i;
+    }
+    EXPECT_TRUE(g_Channels.PollThread.joinable());
+    EXPECT_TRUE(m_MessageBoxes.empty());
 }

@@ -56,6 +56,16 @@ TEST_F(ChannelTableTest, EngineSitsInTheEntryOfTheConfiguredPort)
     EXPECT_TRUE(m_MessageBoxes.empty());
 }
 
+TEST_F(ChannelTableTest, CreatingTwiceReplacesTheChannelsAndKeepsThePortsOpen)
+{
+    CreateChannels();
+    CreateChannels();  // the old objects let go of their ports before the new ones open
+    std::lock_guard lock(g_csChannel);
+    EXPECT_TRUE(g_Channels.pChannel[0]->IsPortOpen());
+    EXPECT_TRUE(g_Channels.pChannel[1]->IsPortOpen());
+    EXPECT_TRUE(m_MessageBoxes.empty());
+}
+
 TEST_F(ChannelTableTest, RecreationSwapsTheEngineWhileThePollThreadRuns)
 {
     CreateChannels();

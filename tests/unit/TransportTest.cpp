@@ -135,3 +135,14 @@ TEST_F(TransportTest, RequestsOfAtMost249Octets)
     EXPECT_EQ(g_AlarmLog.Texts(), std::vector<std::string>{"Application Request Message Len > 249 !"});
     EXPECT_EQ(m_pEngine->TransportSend(7, 54, 3246, fragment.data(), 2, 0), 3);
 }
+
+TEST_F(TransportTest, FloodOfShortFramesIsBoundedAndSaidOnce)
+{
+    for (int i = 0; i < 100; ++i)
+        Feed(RtuFrame(0x44, Segment(static_cast<std::uint8_t>(0xC0 | (i & 0x3F)), 2)));
+    EXPECT_EQ(m_pEngine->m_RecvQueue.size(), CQueltProtocol::kMaxRecvQueue);
+    EXPECT_EQ(g_AlarmLog.Texts(), std::vector<std::string>{"接收数据过多, 已丢弃 !"});
+    for (std::size_t i = 0; i < CQueltProtocol::kMaxRecvQueue; ++i)
+        m_pEngine->TransportReceive(3246, 54);
+    EXPECT_TRUE(m_pEngine->m_RecvQueue.empty());
+}
