@@ -133,9 +133,8 @@ void COutstation::OnRequest(const std::vector<std::uint8_t>& req)
     if (reply.bNone)
         return;
     SpoilObjects(reply.objects);
-    m_Delayed.reset();
-    if (m_Options.nReplyDelayMs > 0)
-        m_Delayed = DelayedReply{bySeq, std::move(reply), Clock::now() + std::chrono::milliseconds(m_Options.nReplyDelayMs)};
+    if (m_Options.nReplyDelayMs > 0)  // a slow device: every request is answered, late
+        m_Delayed.push_back({bySeq, std::move(reply), Clock::now() + std::chrono::milliseconds(m_Options.nReplyDelayMs)});
     else
         Respond(bySeq, std::move(reply));
 }
@@ -167,7 +166,7 @@ void COutstation::Restart()
     m_PendingFragments.clear();
     m_nAwaitConfirm = -1;
     m_Selection.reset();
-    m_Delayed.reset();
+    m_Delayed.clear();
     m_Fragment.clear();
     m_nNextSegmentSeq = -1;
     m_AwaitedAck.reset();

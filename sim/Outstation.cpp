@@ -32,9 +32,9 @@ void COutstation::Tick()
     const auto now = Clock::now();
     CheckPrimaryTimeout();
     UnsolicitedStep();
-    if (m_Delayed && now >= m_Delayed->tDue) {
-        DelayedReply delayed = std::move(*m_Delayed);
-        m_Delayed.reset();
+    while (!m_Delayed.empty() && now >= m_Delayed.front().tDue) {
+        DelayedReply delayed = std::move(m_Delayed.front());
+        m_Delayed.pop_front();
         Respond(delayed.bySeq, std::move(delayed.reply));
     }
     if (m_Options.nChangeMs <= 0)

@@ -143,13 +143,13 @@ private:
     std::uint8_t m_byRespIin2 = 0;
     int m_nAwaitConfirm = -1;
     std::vector<std::uint64_t> m_SentEventIds;  // of the reply being built
-    // A late response (fault): sent by Tick once due.
+    // Late responses (fault), in the order of their requests: each sent by Tick once due.
     struct DelayedReply {
         std::uint8_t bySeq;
         Reply reply;
         Clock::time_point tDue;
     };
-    std::optional<DelayedReply> m_Delayed;
+    std::deque<DelayedReply> m_Delayed;
     int m_nResponsesWithObjects = 0;
     static constexpr auto kUnsolicitedRetry = std::chrono::seconds(5);
     static constexpr int kUnsolicitedMark = 16;  // event marks of unsolicited sequences
