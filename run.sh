@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # ./run.sh        install what is missing, build, start Quelt
 # ./run.sh test   install what is missing, build, run every test
+# ./run.sh fuzz [seconds]  build the fuzz targets with clang and run each that long
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -9,7 +10,7 @@ PACKAGES=(cmake ninja-build g++ qt6-base-dev libgtest-dev libgmock-dev libbenchm
 
 install_missing() {
     local missing=() pkg
-    for pkg in "${PACKAGES[@]}"; do
+    for pkg in "${PACKAGES[@]}" "$@"; do
         dpkg -s "$pkg" >/dev/null 2>&1 || missing+=("$pkg")
     done
     ((${#missing[@]} == 0)) && return
@@ -33,6 +34,32 @@ run_tests() {
     (cd "$dir" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j4 --timeout 300)
 }
 
+# fuzz [seconds]: every libFuzzer target for that long (default 60 s), one after the other;
+# new inputs gather in build-fuzz/corpus, findings land in build-fuzz as crash-* files.
+fuzz() {
+    local seconds=${1:-60} target log
+    CC=clang CXX=clang++ build build-fuzz -DQUELT_FUZZ=ON -DQUELT_UI=OFF -DQUELT_BENCH=OFF -DBUILD_TESTING=OFF \
+        -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUELT_SANITIZE=address,undefined
+    for target in LinkReceive Transport Response Capture Outstation; do
+        mkdir -p "build-fuzz/corpus/$target"
+        log="build-fuzz/fuzz-$target.log"
+        (cd build-fuzz && "./fuzz/quelt_fuzz_$target" -max_total_time="$seconds" -print_final_stats=1 \
+            "corpus/$target" "../fuzz/corpus/$target" >"../$log" 2>&1) || {
+            echo "$target: FINDING, see $log"
+            return 1
+        }
+        echo "$target: $(grep -m1 -E '^stat::number_of_executed_units' "$log" | awk '{print $2}') executions," \
+            "$(grep -E '#[0-9]+[[:space:]]+DONE' "$log" | grep -oE 'cov: [0-9]+ ft: [0-9]+')"
+    done
+}
+
+case "${1:-}" in
+    fuzz)
+        install_missing clang
+        fuzz "${2:-60}"
+        exit
+        ;;
+esac
 install_missing
 case "${1:-}" in
     "")
@@ -51,7 +78,7 @@ case "${1:-}" in
         run_tests build-tsan
         ;;
     *)
-        echo "usage: ./run.sh [test]" >&2
+        echo "usage: ./run.sh [test | fuzz [seconds]]" >&2
         exit 2
         ;;
 esac
