@@ -1,0 +1,192 @@
+// The master in automatic mode against the simulated RTU with a mix of line and device
+// faults, for a number of minutes, the GUI's work done every 500 ms as the GUI does it.
+// Prints, per minute: the requests the RTU handled, the longest gap without a response
+// reaching the master, the alarms by text, the RTU's binary events against the event
+// lines reported, and the resident memory. At the end the faults stop and every event
+// must arrive exactly once.
+// Run: build/bench/quelt_soak MINUTES [quelt-rtusim fault options...]
+//      build/bench/quelt_soak 10 --corrupt-every 5 --drop-octets 1 --busy
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/Channels.h"
+#include "channel/PortMap.h"
+#include "channel/Pty.h"
+#include "core/Config.h"
+#include "core/Locks.h"
+#include "core/Notify.h"
+#include "core/ResponseList.h"
+#include "monitor/AlarmLog.h"
+#include "response/QueltHandler.h"
+#include "sim/SimRunner.h"
+
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+
+// The alarm list box: counts by text; event lines are kept to compare with the RTU.
+class CCountingList : public IAlarmList {
+public:
+    int AddLine(const std::string& text) override
+    {
+        if (text.find("站号=") != std::string::npos)
+            EventLines.push_back(text);
+        else
+            ++Counts[text];
+        return 0;
+    }
+    void SelectLine(int) override {}
+    void DeleteLine(int) override {}
+
+    std::map<std::string, int> Counts;
+    std::vector<std::string> EventLines;
+};
+
+long ResidentKilobytes()
+{
+    std::ifstream statm("/proc/self/statm");
+    long lPages = 0;
+    long lResident = 0;
+    statm >> lPages >> lResident;
+    return lResident * sysconf(_SC_PAGESIZE) / 1024;
+}
+
+std::size_t ListedResponses()
+{
+    std::lock_guard lock(g_csResponseList);
+    return g_ResponseList.size();
+}
+
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    if (argc < 2) {
+        std::fputs("usage: quelt_soak MINUTES [quelt-rtusim fault options...]\n", stderr);
+        return 2;
+    }
+    const int nMinutes = std::max(1, std::atoi(argv[1]));
+    std::vector<std::string> simArgs{"soak"};  // the device is ours; only the options count
+    simArgs.insert(simArgs.end(), argv + 2, argv + argc);
+    const SimCommandLine cl = ParseSimCommandLine(simArgs);
+    if (!cl.Error.empty()) {
+        std::fprintf(stderr, "quelt_soak: %s\n", cl.Error.c_str());
+        return 2;
+    }
+    SimOptions options = cl.Options;
+    options.nBaudRate = 9600;
+    options.bPace = true;
+    if (options.nChangeMs == SimOptions{}.nChangeMs)
+        options.nChangeMs = 1000;
+
+    SetTraceHandler([](const std::string&) {});
+    SetMessageBoxHandler([](const std::string& text) { std::fprintf(stderr, "box: %s\n", text.c_str()); });
+    SetConfigDefaults();
+    g_nAskMode = ASK_AUTO;
+    g_nBaudRate = 9600;
+    int fdRtu = -1;
+    int fdOther = -1;
+    std::string rtuDevice;
+    std::string otherDevice;
+    if (!OpenRawPty(fdRtu, rtuDevice) || !OpenRawPty(fdOther, otherDevice)) {
+        std::perror("openpty");
+        return 1;
+    }
+    MapPortDevice(COM2, rtuDevice);
+    MapPortDevice(COM1, otherDevice);
+    CSimRunner rtu(options, MakeFdLine(fdRtu));
+    CCountingList alarms;
+    g_AlarmLog.Attach(&alarms, [] {});
+    CQueltHandler handler;
+    rtu.Start();
+    CreateChannels();
+
+    const auto Handled = [&rtu] { return rtu.With([](COutstation& r) { return r.RequestsHandled(); }); };
+    const auto BinaryEvents = [&rtu] {
+        return rtu.With([](COutstation& r) {
+            const auto& history = r.Database().History();
+            return static_cast<long>(std::count_if(history.begin(), history.end(),
+                                                   [](const SimEvent& e) { return e.kind == SimEvent::BINARY; }));
+        });
+    };
+    // The GUI's timer: responses decoded, alarms shown; tracks when responses arrive.
+    auto tLastResponse = SteadyClock::now();
+    double dLongestGap = 0;
+    const auto GuiTick = [&] {
+        const auto now = SteadyClock::now();
+        if (ListedResponses() > 0)
+            tLastResponse = now;
+        dLongestGap = std::max(dLongestGap, std::chrono::duration<double>(now - tLastResponse).count());
+        handler.ProcessResponses();
+        g_AlarmLog.Drain();
+    };
+
+    std::printf("minute  requests  longest gap  events  lines  rss kB  alarms\n");
+    int nHandledBefore = 0;
+    for (int nMinute = 1; nMinute <= nMinutes; ++nMinute) {
+        dLongestGap = 0;
+        std::map<std::string, int> countsBefore = alarms.Counts;
+        const auto tEnd = SteadyClock::now() + std::chrono::minutes(1);
+        while (SteadyClock::now() < tEnd) {
+            GuiTick();
+            std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        }
+        const int nHandled = Handled();
+        std::string line;
+        for (const auto& [text, n] : alarms.Counts)
+            if (n != countsBefore[text])
+                line += " " + text + " x" + std::to_string(n - countsBefore[text]) + ";";
+        std::printf("%6d  %8d  %9.1f s  %6ld  %5zu  %6ld %s\n", nMinute, nHandled - nHandledBefore, dLongestGap,
+                    BinaryEvents(), alarms.EventLines.size(), ResidentKilobytes(), line.c_str());
+        std::fflush(stdout);
+        nHandledBefore = nHandled;
+    }
+
+    // The faults stop; every event buffered must now arrive, once.
+    rtu.With([](COutstation& r) {
+        r.SetCorruptEvery(0);
+        r.SetChangePeriod(0);
+        return 0;
+    });
+    const auto tGiveUp = SteadyClock::now() + std::chrono::minutes(2);
+    while (rtu.With([](COutstation& r) { return r.Database().EventCount(); }) > 0 && SteadyClock::now() < tGiveUp) {
+        GuiTick();
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    }
+    for (int i = 0; i < 4; ++i) {
+        GuiTick();
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    }
+    std::vector<std::string> expected;
+    rtu.With([&expected](COutstation& r) {
+        for (const SimEvent& e : r.Database().History())
+            if (e.kind == SimEvent::BINARY)
+                expected.push_back(SoeLine(e.dwTime, e.nPoint, e.nValue));
+        return 0;
+    });
+    std::vector<std::string> reported = alarms.EventLines;
+    std::sort(expected.begin(), expected.end());
+    std::sort(reported.begin(), reported.end());
+    std::vector<std::string> missing;
+    std::vector<std::string> extra;
+    std::set_difference(expected.begin(), expected.end(), reported.begin(), reported.end(), std::back_inserter(missing));
+    std::set_difference(reported.begin(), reported.end(), expected.begin(), expected.end(), std::back_inserter(extra));
+    std::printf("after the faults: %zu binary events, %zu reported, %zu missing, %zu more than once or unknown\n",
+                expected.size(), reported.size(), missing.size(), extra.size());
+    DestroyChannels();
+    rtu.Stop();
+    g_AlarmLog.Detach();
+    ::close(fdRtu);
+    ::close(fdOther);
+    return missing.empty() && extra.empty() ? 0 : 1;
+}
