@@ -142,11 +142,13 @@ void CQueltProtocol::ResponseFragment(std::time_t now)
     const std::uint8_t bySeq = byCtrl & kSeqMask;
     const bool bFir = (byCtrl & kFirBit) != 0;
     if (m_bInResponse == 0) {
-        // The first fragment of the answer echoes the request's sequence (or that of an
-        // earlier try of it, answered late). Anything else is left over from an earlier
-        // exchange and answers nothing asked now.
-        const bool bOurs = bySeq == m_byRequestSeq ||
-                           std::find(m_EarlierTrySeqs.begin(), m_EarlierTrySeqs.end(), bySeq) != m_EarlierTrySeqs.end();
+        // The first fragment of the answer echoes the request's sequence, or that of an
+        // earlier try of it answered late, unless it asks for a confirm: the RTU accepts a
+        // confirm only for its newest response, so its events would come again. Anything
+        // else is left over from an earlier exchange and answers nothing asked now.
+        const bool bEarlierTry = (byCtrl & kConBit) == 0 &&
+                                 std::find(m_EarlierTrySeqs.begin(), m_EarlierTrySeqs.end(), bySeq) != m_EarlierTrySeqs.end();
+        const bool bOurs = bySeq == m_byRequestSeq || bEarlierTry;
         if (!bFir || !bOurs) {
             AddAlarm(!bFir ? "响应首段缺少FIR标志, 已丢弃 !" : "响应序号与请求不符, 已丢弃 !");
             return;

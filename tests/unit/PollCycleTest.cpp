@@ -549,3 +549,20 @@ TEST_F(PollCycleTest, RtuThatNeverClearsItsRestartBitGetsOneStartupSequence)
     const std::vector<std::string> requests = TakeRequests();
     EXPECT_EQ(std::count(requests.begin(), requests.end(), "01 50 01 06"), 1);
 }
+
+TEST_F(PollCycleTest, LateAnswerToAnEarlierTryCountsUnlessItAsksForAConfirm)
+{
+    // Static data answered late is still the answer. Events answered late are not: the
+    // RTU takes a confirm only for its newest response, so they come again with it.
+    for (const auto& [byCtrl, bTaken] : {std::pair<std::uint8_t, bool>{0xC4, true}, {0xE4, false}}) {
+        ClearResponses();
+        g_AlarmLog.Clear();
+        AwaitResponseTo(fc::READ, 5);
+        m_pEngine->m_EarlierTrySeqs = {4};
+        DeliverFragment(Fragment(byCtrl, "1E 02 01 00 00 00 00 01 07 00"));
+        EXPECT_EQ(TakeListed().size(), bTaken ? 1u : 0u) << int(byCtrl);
+        EXPECT_EQ(m_pEngine->m_byAppWait == 0, bTaken) << int(byCtrl);
+        EXPECT_EQ(g_AlarmLog.Texts().empty(), bTaken) << int(byCtrl);
+        m_pEngine->m_bConfirmPending = 0;
+    }
+}
