@@ -86,6 +86,29 @@ int EndToEndTest::CountAlarms(const std::string& text) const
     return static_cast<int>(std::count(m_Alarms.begin(), m_Alarms.end(), text));
 }
 
+std::vector<std::string> EndToEndTest::ExpectedEventLines()
+{
+    std::vector<std::string> lines;
+    m_pRtu->With([&lines](COutstation& rtu) {
+        for (const SimEvent& e : rtu.Database().History())
+            if (e.kind == SimEvent::BINARY)
+                lines.push_back(SoeLine(e.dwTime, e.nPoint, e.nValue));
+        return 0;
+    });
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+std::vector<std::string> EndToEndTest::ReportedEventLines() const
+{
+    std::vector<std::string> lines;
+    for (const std::string& alarm : m_Alarms)
+        if (alarm.find("站号=54") != std::string::npos)
+            lines.push_back(alarm);
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
 int EndToEndTest::AddLine(const std::string& text)
 {
     m_Alarms.push_back(text);

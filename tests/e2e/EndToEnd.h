@@ -32,6 +32,10 @@ protected:
     std::vector<std::string> RtuLog();
     int CountRtuLog(const std::string& text);
     int CountAlarms(const std::string& text) const;
+    // The event lines of every binary-input event the RTU ever raised, sorted, and those
+    // the master reported (the alarm lines that name the RTU), sorted.
+    std::vector<std::string> ExpectedEventLines();
+    std::vector<std::string> ReportedEventLines() const;
 
     // The alarm list box.
     int AddLine(const std::string& text) override;
