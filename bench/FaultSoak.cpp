@@ -26,6 +26,7 @@
 #include "core/Locks.h"
 #include "core/Notify.h"
 #include "core/ResponseList.h"
+#include "core/TrafficLines.h"
 #include "monitor/AlarmLog.h"
 #include "response/QueltHandler.h"
 #include "sim/SimRunner.h"
@@ -129,6 +130,9 @@ int main(int argc, char* argv[])
         dLongestGap = std::max(dLongestGap, std::chrono::duration<double>(now - tLastResponse).count());
         handler.ProcessResponses();
         g_AlarmLog.Drain();
+        std::lock_guard lock(g_csDisplay);  // the traffic windows take their lines too
+        g_SendLines.TakeAll();
+        g_RecvLines.TakeAll();
     };
 
     std::printf("minute  requests  longest gap  events  lines  rss kB  alarms\n");
