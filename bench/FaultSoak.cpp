@@ -20,8 +20,6 @@
 #include <vector>
 
 #include "app/Channels.h"
-#include "channel/PortMap.h"
-#include "channel/Pty.h"
 #include "core/Config.h"
 #include "core/Locks.h"
 #include "core/Notify.h"
@@ -29,7 +27,7 @@
 #include "core/TrafficLines.h"
 #include "monitor/AlarmLog.h"
 #include "response/QueltHandler.h"
-#include "sim/SimRunner.h"
+#include "sim/DemoRtu.h"
 
 namespace {
 
@@ -95,21 +93,15 @@ int main(int argc, char* argv[])
     SetConfigDefaults();
     g_nAskMode = ASK_AUTO;
     g_nBaudRate = 9600;
-    int fdRtu = -1;
-    int fdOther = -1;
-    std::string rtuDevice;
-    std::string otherDevice;
-    if (!OpenRawPty(fdRtu, rtuDevice) || !OpenRawPty(fdOther, otherDevice)) {
+    CDemoRtu line;  // COM2 to the RTU, COM1 to a silent line
+    if (!line.Start(options)) {
         std::perror("openpty");
         return 1;
     }
-    MapPortDevice(COM2, rtuDevice);
-    MapPortDevice(COM1, otherDevice);
-    CSimRunner rtu(options, MakeFdLine(fdRtu));
+    CSimRunner& rtu = line.Runner();
     CCountingList alarms;
     g_AlarmLog.Attach(&alarms, [] {});
     CQueltHandler handler;
-    rtu.Start();
     CreateChannels();
 
     const auto Handled = [&rtu] { return rtu.With([](COutstation& r) { return r.RequestsHandled(); }); };
@@ -146,12 +138,12 @@ int main(int argc, char* argv[])
             std::this_thread::sleep_for(std::chrono::milliseconds(500));
         }
         const int nHandled = Handled();
-        std::string line;
+        std::string changes;
         for (const auto& [text, n] : alarms.Counts)
             if (n != countsBefore[text])
-                line += " " + text + " x" + std::to_string(n - countsBefore[text]) + ";";
+                changes += " " + text + " x" + std::to_string(n - countsBefore[text]) + ";";
         std::printf("%6d  %8d  %9.1f s  %6ld  %5zu  %6ld %s\n", nMinute, nHandled - nHandledBefore, dLongestGap,
-                    BinaryEvents(), alarms.EventLines.size(), ResidentKilobytes(), line.c_str());
+                    BinaryEvents(), alarms.EventLines.size(), ResidentKilobytes(), changes.c_str());
         std::fflush(stdout);
         nHandledBefore = nHandled;
     }
@@ -188,9 +180,7 @@ int main(int argc, char* argv[])
     std::printf("after the faults: %zu binary events, %zu reported, %zu missing, %zu more than once or unknown\n",
                 expected.size(), reported.size(), missing.size(), extra.size());
     DestroyChannels();
-    rtu.Stop();
+    line.Stop();
     g_AlarmLog.Detach();
-    ::close(fdRtu);
-    ::close(fdOther);
     return missing.empty() && extra.empty() ? 0 : 1;
 }

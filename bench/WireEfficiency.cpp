@@ -4,7 +4,6 @@
 // allow, their ratio, and the CPU time the master used per minute.
 // Run: build/bench/quelt_wire_bench [batches] [scan period in seconds]
 #include <pthread.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -13,14 +12,12 @@
 #include <string>
 #include <thread>
 
-#include "channel/PortMap.h"
-#include "channel/Pty.h"
 #include "app/Channels.h"
 #include "core/Config.h"
 #include "core/Notify.h"
 #include "monitor/AlarmLog.h"
 #include "response/QueltHandler.h"
-#include "sim/SimRunner.h"
+#include "sim/DemoRtu.h"
 
 namespace {
 
@@ -46,22 +43,16 @@ int main(int argc, char* argv[])
     if (argc > 2)
         g_nScanPeriod = std::clamp(std::atoi(argv[2]), 1, 60);
 
-    int fdRtu = -1;
-    int fdOther = -1;
-    std::string rtuDevice;
-    std::string otherDevice;
-    if (!OpenRawPty(fdRtu, rtuDevice) || !OpenRawPty(fdOther, otherDevice)) {
-        std::perror("openpty");
-        return 1;
-    }
-    MapPortDevice(COM2, rtuDevice);
-    MapPortDevice(COM1, otherDevice);
     SimOptions options;
     options.nBaudRate = kBaud;
     options.bPace = true;
     options.nChangeMs = 500;  // a lively RTU: events in most class polls
-    CSimRunner rtu(options, MakeFdLine(fdRtu));
-    rtu.Start();
+    CDemoRtu line;            // COM2 to the RTU, COM1 to a silent line
+    if (!line.Start(options)) {
+        std::perror("openpty");
+        return 1;
+    }
+    CSimRunner& rtu = line.Runner();
     CQueltHandler handler;
     CreateChannels();
     clockid_t pollClock{};
@@ -85,7 +76,7 @@ int main(int argc, char* argv[])
     const int nRequests = nBatches * kBatch;
     const double dOctetsPerRequest = static_cast<double>(Octets() - llOctets0) / nRequests;
     DestroyChannels();
-    rtu.Stop();
+    line.Stop();
 
     // Each request takes at least three poll steps (queued, sent, answer taken) and the
     // time its octets and the reply's need on the line; a batch starts at most once per
@@ -104,7 +95,5 @@ int main(int argc, char* argv[])
     std::printf("maximum by scan period      %.1f (scan period %d s)\n", dMaxByScan, std::max(g_nScanPeriod.load(), 2));
     std::printf("achieved / maximum          %.2f\n", dAchieved / dMax);
     std::printf("master CPU per minute       %.1f ms\n", dCpu * 1000.0 / dMinutes);
-    ::close(fdRtu);
-    ::close(fdOther);
     return 0;
 }

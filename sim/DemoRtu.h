@@ -18,6 +18,8 @@ public:
     // The demo's RTU: as fast as a real one on the master's default 1200 bit/s line.
     static SimOptions DemoOptions();
     void Stop();
+    // The running RTU (after Start), for the benchmarks that watch it.
+    CSimRunner& Runner() { return *m_pRunner; }
 
 private:
     int m_fdRtu = -1;     // far end of COM2, served by the RTU
