@@ -14,7 +14,7 @@ namespace {
 
 enum class Check { None, PositiveRange, PositiveCount };
 
-struct ObjectSpec {
+struct ObjectRow {
     std::uint8_t byGroup;
     std::uint32_t dwVariations;  // bit v: variation v accepted
     QualifierKind qualifier;
@@ -39,7 +39,7 @@ using Q = QualifierKind;
 
 // Several rows of one group differ only in the variations they take (group 2 names its
 // events by whether they carry a time).
-const ObjectSpec kObjects[] = {
+const ObjectRow kObjects[] = {
     {1, Vars({1, 2}), Q::Range, Check::PositiveRange, "全遥信类别非法 !", "全遥信修饰码非法 !",
      "全遥信范围域非法 !", &H::DecodeBinaryInputs},
     {2, Vars({1}), Q::Indexed, Check::PositiveCount, "遥信事件类别非法 !", "遥信COS修饰码非法 !",
@@ -66,17 +66,17 @@ const ObjectSpec kObjects[] = {
 
 const char kTruncated[] = "响应报文长度不足 !";
 
-const ObjectSpec* FindSpec(std::uint8_t byGroup, int nVar)
+const ObjectRow* FindRow(std::uint8_t byGroup, int nVar)
 {
-    for (const ObjectSpec& object : kObjects)
+    for (const ObjectRow& object : kObjects)
         if (object.byGroup == byGroup && nVar < 32 && (object.dwVariations >> nVar & 1u) != 0)
             return &object;
     return nullptr;
 }
 
-const ObjectSpec* FindGroup(std::uint8_t byGroup)
+const ObjectRow* FindGroup(std::uint8_t byGroup)
 {
-    for (const ObjectSpec& object : kObjects)
+    for (const ObjectRow& object : kObjects)
         if (object.byGroup == byGroup)
             return &object;
     return nullptr;
@@ -152,31 +152,31 @@ void CQueltHandler::ProcessElement(const std::uint8_t* pElement, int nLength, st
 int CQueltHandler::ProcessObject(const CObjectReader& r, int p)
 {
     const std::uint8_t byGroup = r.U8(p);
-    const ObjectSpec* pGroup = FindGroup(byGroup);
+    const ObjectRow* pGroup = FindGroup(byGroup);
     if (pGroup == nullptr)
         return Failed(r, ("收到非法对象--" + std::to_string(byGroup) + " !").c_str());
-    const ObjectSpec* pSpec = pGroup;
+    const ObjectRow* pRow = pGroup;
     ObjectRange range;
     std::uint8_t byVar = 0;
     if (pGroup->qualifier != Q::Any) {
         if (!r.Has(p, 2))
             return Truncated(r);
         byVar = r.U8(p + 1);
-        pSpec = FindSpec(byGroup, byVar);
-        if (pSpec == nullptr)
+        pRow = FindRow(byGroup, byVar);
+        if (pRow == nullptr)
             return Failed(r, pGroup->pszBadVariation);
         if (!r.Has(p, 3))
             return Truncated(r);
-        if (!QualifierFits(pSpec->qualifier, r.U8(p + 2)))
-            return Failed(r, pSpec->pszBadQualifier);
+        if (!QualifierFits(pRow->qualifier, r.U8(p + 2)))
+            return Failed(r, pRow->pszBadQualifier);
         if (!ReadObjectRange(r, p, range))
             return Truncated(r);
-        if (!RangeOk(pSpec->check, range))
-            return Failed(r, pSpec->pszBadRange);
+        if (!RangeOk(pRow->check, range))
+            return Failed(r, pRow->pszBadRange);
     }
     // Whatever the decoder could write is written; an object that runs past the element
     // is reported even when its missing part holds only points the image cannot keep.
-    const int nEnd = (this->*pSpec->decode)(r, p, range, byVar);
+    const int nEnd = (this->*pRow->decode)(r, p, range, byVar);
     return nEnd > r.Length() ? Truncated(r) : nEnd;
 }
 

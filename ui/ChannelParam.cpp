@@ -13,14 +13,14 @@
 
 namespace {
 
-struct ListSpec {
+struct ListControl {
     int nId;
     const char* pszLabel;
     const char* const* ppszEntries;
     int nEntries;
 };
 
-const ListSpec kLists[4] = {
+const ListControl kLists[4] = {
     {1005, "波特率[&B]", kBaudEntries, 6},
     {1006, "数据位[&D]", kDataBitsEntries, 4},
     {1007, "校验位[&P]", kParityEntries, 3},
@@ -36,11 +36,11 @@ CChannelParam::CChannelParam(QWidget* pParent) : QDialog(pParent)
 
     auto* pForm = new QFormLayout;
     for (int i = 0; i < 4; ++i) {
-        const ListSpec& spec = kLists[i];
-        auto* pList = WithId(new QComboBox(this), spec.nId);  // unsorted, not editable
-        for (int e = 0; e < spec.nEntries; ++e)
-            pList->addItem(QString::fromUtf8(spec.ppszEntries[e]));
-        auto* pLabel = new QLabel(QString::fromUtf8(spec.pszLabel), this);
+        const ListControl& list = kLists[i];
+        auto* pList = WithId(new QComboBox(this), list.nId);  // unsorted, not editable
+        for (int e = 0; e < list.nEntries; ++e)
+            pList->addItem(QString::fromUtf8(list.ppszEntries[e]));
+        auto* pLabel = new QLabel(QString::fromUtf8(list.pszLabel), this);
         pLabel->setBuddy(pList);
         pForm->addRow(pLabel, pList);
         m_pLists[i] = pList;

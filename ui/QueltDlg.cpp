@@ -18,12 +18,12 @@
 
 namespace {
 
-struct TimerSpec {
+struct TimerPeriod {
     int nId;
     int nPeriodMs;
 };
 
-const TimerSpec kTimers[] = {{1, 500}, {2, 1000}, {3, 1000}};
+const TimerPeriod kTimers[] = {{1, 500}, {2, 1000}, {3, 1000}};
 
 bool IsExitKey(const QKeyEvent* pEvent)
 {
@@ -118,7 +118,7 @@ bool CQueltDlg::OnInitDialog()
     MenuAction(ID_CONTINUE_ALL)->setEnabled(false);
     WatchWindows();
     InitialiseRunState();
-    for (const TimerSpec& t : kTimers)
+    for (const TimerPeriod& t : kTimers)
         m_TimerIds[startTimer(t.nPeriodMs)] = t.nId;
     return true;
 }

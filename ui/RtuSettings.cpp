@@ -3,7 +3,7 @@
 #include "core/Config.h"
 #include "response/FrameHandler.h"
 
-const RtuFieldSpec kRtuFields[kRtuFieldCount] = {
+const RtuFieldRow kRtuFields[kRtuFieldCount] = {
     {{1038, 1, 60}, "扫描周期"},     {{1029, 1, 65535}, "主机站址"}, {{1030, 1, 65535}, "RTU站址"},
     {{1039, 1, kPointCapacity}, "遥测点数"}, {{1041, 1, kPointCapacity}, "电量点数"},
     {{1040, 1, kPointCapacity}, "遥信点数"},

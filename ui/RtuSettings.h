@@ -6,13 +6,13 @@
 enum RtuField { RTU_SCAN_PERIOD, RTU_MASTER_ADDRESS, RTU_RTU_ADDRESS, RTU_YC_NUM, RTU_YM_NUM, RTU_YX_NUM };
 constexpr int kRtuFieldCount = 6;
 
-struct RtuFieldSpec {
+struct RtuFieldRow {
     IntegerField field;
     const char* pszLabel;
 };
 
 // In checking order, indexed by RtuField.
-extern const RtuFieldSpec kRtuFields[kRtuFieldCount];
+extern const RtuFieldRow kRtuFields[kRtuFieldCount];
 
 struct RtuValues {
     int n[kRtuFieldCount] = {};  // indexed by RtuField
