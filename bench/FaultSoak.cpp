@@ -4,8 +4,9 @@
 // reaching the master, the alarms by text, the RTU's binary events against the event
 // lines reported, and the resident memory. At the end the faults stop and every event
 // must arrive exactly once.
-// Run: build/bench/quelt_soak MINUTES [quelt-rtusim fault options...]
+// Run: build/bench/quelt_soak MINUTES [--trace FILE] [quelt-rtusim fault options...]
 //      build/bench/quelt_soak 10 --corrupt-every 5 --drop-octets 1 --busy
+// --trace writes the master's traffic, its alarms and the RTU's log, time-stamped, to FILE.
 #include <unistd.h>
 
 #include <algorithm>
@@ -33,11 +34,41 @@ namespace {
 
 using SteadyClock = std::chrono::steady_clock;
 
+// What the master sent and received, its alarms and what the RTU did, in time order.
+class CTrace {
+public:
+    bool Open(const std::string& path)
+    {
+        m_pFile = std::fopen(path.c_str(), "w");
+        return m_pFile != nullptr;
+    }
+    ~CTrace()
+    {
+        if (m_pFile != nullptr)
+            std::fclose(m_pFile);
+    }
+    void Line(const char* pszWho, const std::string& text)
+    {
+        if (m_pFile == nullptr || text.empty())
+            return;
+        std::lock_guard lock(m_mx);
+        const double dSeconds = std::chrono::duration<double>(SteadyClock::now() - m_tStart).count();
+        std::fprintf(m_pFile, "%9.3f %s %s%s", dSeconds, pszWho, text.c_str(), text.back() == '\n' ? "" : "\n");
+    }
+
+private:
+    std::FILE* m_pFile = nullptr;
+    std::mutex m_mx;
+    const SteadyClock::time_point m_tStart = SteadyClock::now();
+};
+
 // The alarm list box: counts by text; event lines are kept to compare with the RTU.
 class CCountingList : public IAlarmList {
 public:
+    explicit CCountingList(CTrace& trace) : m_Trace(trace) {}
     int AddLine(const std::string& text) override
     {
+        m_Trace.Line("alarm", text);
         if (text.find("站号=") != std::string::npos)
             EventLines.push_back(text);
         else
@@ -49,6 +80,9 @@ public:
 
     std::map<std::string, int> Counts;
     std::vector<std::string> EventLines;
+
+private:
+    CTrace& m_Trace;
 };
 
 long ResidentKilobytes()
@@ -76,7 +110,15 @@ int main(int argc, char* argv[])
     }
     const int nMinutes = std::max(1, std::atoi(argv[1]));
     std::vector<std::string> simArgs{"soak"};  // the device is ours; only the options count
-    simArgs.insert(simArgs.end(), argv + 2, argv + argc);
+    CTrace trace;
+    for (int i = 2; i < argc; ++i) {
+        if (std::string(argv[i]) != "--trace") {
+            simArgs.emplace_back(argv[i]);
+        } else if (i + 1 == argc || !trace.Open(argv[++i])) {
+            std::fputs("quelt_soak: --trace needs a file that can be written\n", stderr);
+            return 2;
+        }
+    }
     const SimCommandLine cl = ParseSimCommandLine(simArgs);
     if (!cl.Error.empty()) {
         std::fprintf(stderr, "quelt_soak: %s\n", cl.Error.c_str());
@@ -94,12 +136,12 @@ int main(int argc, char* argv[])
     g_nAskMode = ASK_AUTO;
     g_nBaudRate = 9600;
     CDemoRtu line;  // COM2 to the RTU, COM1 to a silent line
-    if (!line.Start(options)) {
+    if (!line.Start(options, [&trace](const std::string& text) { trace.Line("rtu", text); })) {
         std::perror("openpty");
         return 1;
     }
     CSimRunner& rtu = line.Runner();
-    CCountingList alarms;
+    CCountingList alarms(trace);
     g_AlarmLog.Attach(&alarms, [] {});
     CQueltHandler handler;
     CreateChannels();
@@ -123,8 +165,8 @@ int main(int argc, char* argv[])
         handler.ProcessResponses();
         g_AlarmLog.Drain();
         std::lock_guard lock(g_csDisplay);  // the traffic windows take their lines too
-        g_SendLines.TakeAll();
-        g_RecvLines.TakeAll();
+        trace.Line("sent", g_SendLines.TakeAll());
+        trace.Line("recv", g_RecvLines.TakeAll());
     };
 
     std::printf("minute  requests  longest gap  events  lines  rss kB  alarms\n");

@@ -2,13 +2,15 @@
 
 #include <unistd.h>
 
+#include <utility>
+
 #include "channel/PortMap.h"
 #include "channel/Pty.h"
 #include "core/Config.h"
 
 CDemoRtu::~CDemoRtu() { Stop(); }
 
-bool CDemoRtu::Start(const SimOptions& options)
+bool CDemoRtu::Start(const SimOptions& options, COutstation::Log log)
 {
     std::string rtuDevice;
     std::string silentDevice;
@@ -16,7 +18,7 @@ bool CDemoRtu::Start(const SimOptions& options)
         return false;
     MapPortDevice(COM2, rtuDevice);
     MapPortDevice(COM1, silentDevice);
-    m_pRunner = std::make_unique<CSimRunner>(options, MakeFdLine(m_fdRtu));
+    m_pRunner = std::make_unique<CSimRunner>(options, MakeFdLine(m_fdRtu), std::move(log));
     m_pRunner->Start();
     return true;
 }

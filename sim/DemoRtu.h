@@ -13,8 +13,8 @@ public:
     CDemoRtu& operator=(const CDemoRtu&) = delete;
 
     // Creates the ptys, maps COM1 and COM2 to them and starts the RTU. False (errno set)
-    // when the ptys cannot be made.
-    bool Start(const SimOptions& options);
+    // when the ptys cannot be made. The log, if given, hears what the RTU does.
+    bool Start(const SimOptions& options, COutstation::Log log = {});
     // The demo's RTU: as fast as a real one on the master's default 1200 bit/s line.
     static SimOptions DemoOptions();
     void Stop();
