@@ -64,8 +64,8 @@ void CQueltProtocol::ApplicationStep(int nMaster, int nRtu)
         return;
     if (m_bAppFailed != 0) {
         if (m_nAppRetry < 2) {
-            // A conformant RTU never answers a confirm, so it makes no probe. The request
-            // itself is asked again when that is harmless; otherwise the IIN is read.
+            // The request itself is asked again when that is harmless; otherwise the IIN
+            // are read (a conformant RTU never answers a confirm, so that makes no probe).
             const int nTries = m_nAppRetry;
             if (RetryRequest(nMaster, nRtu) == 0) {
                 m_bAppFailed = 0;
@@ -112,17 +112,14 @@ void CQueltProtocol::WaitStep(std::time_t now, int nScanPeriod)
     const int nResult = TakeFragment(m_AppBuf, m_nAppLen);
     if (nResult == 1) {
         const std::uint8_t byFunc = m_nAppLen >= 2 ? m_AppBuf[1] : 0xFF;
-        if (byFunc == fc::CONFIRM) {
-            m_nAppRetry = 0;
-            m_byAppWait &= static_cast<std::uint8_t>(~WAIT_PROBE);
-            return;
-        }
         if (byFunc == fc::RESPONSE) {
             ResponseFragment(now);
             return;
         }
         // Any other function (an unsolicited response, say): the wait goes on.
     } else if (nResult == 2) {
+        if (m_nAppLen >= 1 && !IsAwaitedFragment(m_AppBuf[0]))
+            return;  // a broken fragment of an earlier exchange: the wait goes on
         m_bAppFailed = 1;
         m_byAppWait = 0;
         m_bInResponse = 0;
@@ -141,19 +138,12 @@ void CQueltProtocol::ResponseFragment(std::time_t now)
     const std::uint8_t byCtrl = m_AppBuf[0];
     const std::uint8_t bySeq = byCtrl & kSeqMask;
     const bool bFir = (byCtrl & kFirBit) != 0;
-    if (m_bInResponse == 0) {
-        // The first fragment of the answer echoes the request's sequence, or that of an
-        // earlier try of it answered late, unless it asks for a confirm: the RTU accepts a
-        // confirm only for its newest response, so its events would come again. Anything
-        // else is left over from an earlier exchange and answers nothing asked now.
-        const bool bEarlierTry = (byCtrl & kConBit) == 0 &&
-                                 std::find(m_EarlierTrySeqs.begin(), m_EarlierTrySeqs.end(), bySeq) != m_EarlierTrySeqs.end();
-        const bool bOurs = bySeq == m_byRequestSeq || bEarlierTry;
-        if (!bFir || !bOurs) {
+    if (!IsAwaitedFragment(byCtrl)) {
+        if (m_bInResponse == 0) {
+            // Left over from an earlier exchange: it answers nothing asked now.
             AddAlarm(!bFir ? "响应首段缺少FIR标志, 已丢弃 !" : "响应序号与请求不符, 已丢弃 !");
             return;
         }
-    } else if (bFir || bySeq != m_byNextRespSeq) {
         // The rest of the response cannot be trusted to belong together: it ends here.
         AddAlarm(bFir ? "响应后续分段带FIR标志, 响应中止 !" : "响应分段序号不连续, 响应中止 !");
         m_bInResponse = 0;
@@ -179,6 +169,20 @@ void CQueltProtocol::ResponseFragment(std::time_t now)
         m_bInResponse = 1;
         m_byNextRespSeq = static_cast<std::uint8_t>((bySeq + 1) & kSeqMask);
     }
+}
+
+bool CQueltProtocol::IsAwaitedFragment(std::uint8_t byCtrl) const
+{
+    const std::uint8_t bySeq = byCtrl & kSeqMask;
+    const bool bFir = (byCtrl & kFirBit) != 0;
+    if (m_bInResponse != 0)
+        return !bFir && bySeq == m_byNextRespSeq;
+    // The first fragment of the answer echoes the request's sequence, or that of an earlier
+    // try of it answered late, unless it asks for a confirm: the RTU accepts a confirm only
+    // for its newest response, so its events would come again.
+    const bool bEarlierTry = (byCtrl & kConBit) == 0 &&
+                             std::find(m_EarlierTrySeqs.begin(), m_EarlierTrySeqs.end(), bySeq) != m_EarlierTrySeqs.end();
+    return bFir && (bySeq == m_byRequestSeq || bEarlierTry);
 }
 
 bool CQueltProtocol::PlanAutomatic(std::time_t now, int nScanPeriod)
@@ -301,8 +305,6 @@ int CQueltProtocol::DispatchRequest(const RequestItem& item, int nMaster, int nR
 {
     const std::uint8_t allObjects[3] = {item.byGroup, item.byVar, 0x06};
     switch (item.byFunc) {
-    case fc::CONFIRM:
-        return SendProbe(nRtu, nMaster);
     case fc::READ: {
         const int nResult = SendRead(nRtu, nMaster, allObjects, 3);
         if (nResult == 0 && item.byGroup == 21) {
@@ -354,6 +356,6 @@ int CQueltProtocol::DispatchRequest(const RequestItem& item, int nMaster, int nR
     case fc::DELAY_MEASURE:
         return SendDelayMeasure(nRtu, nMaster);
     default:
-        return 0;  // 5, 6, 11, 12, 19, 20, 22, above 23: removed unsent
+        return 0;  // 0, 5, 6, 11, 12, 19, 20, 22, above 23: removed unsent
     }
 }

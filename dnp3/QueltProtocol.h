@@ -51,16 +51,16 @@ public:
     // At most one received segment per cycle into the reassembly buffer.
     void TransportReceive(int nMaster, int nRtu);
     // The oldest result: 0 nothing new, 1 a fragment copied (pBuffer holds kFragmentMax),
-    // 2 failure.
+    // 2 failure, with the octets of the broken fragment that had come (none when the link
+    // failed) copied the same way.
     int TakeFragment(std::uint8_t* pBuffer, int& nLength);
 
-    // The master poll cycle: confirm, failure and probes, the wait for the reply, then the
+    // The master poll cycle: confirm, failure and repeats, the wait for the reply, then the
     // planning of the next batch and the sending of its next request.
     void ApplicationStep(int nMaster, int nRtu);
 
     // Request builders: 0 handed down, 1 busy or refused, 2 too long, 3 bad function code.
     int SendConfirm(int nRtu, int nMaster);
-    int SendProbe(int nRtu, int nMaster);
     int SendRead(int nRtu, int nMaster, const std::uint8_t* pObjects, int nLength);
     int SendWrite(int nRtu, int nMaster, const std::uint8_t* pObjects, int nLength);
     int SendSelect(int nRtu, int nMaster, const std::uint8_t* pObjects, int nLength);
@@ -98,7 +98,6 @@ public:
     int m_bAppFailed = 0;
 
     // Application wait bits: a reply is expected.
-    static constexpr std::uint8_t WAIT_PROBE = 1;
     static constexpr std::uint8_t WAIT_RESPONSE = 2;
     std::uint8_t m_byAppWait = 0;
     int m_nAppRetry = 0;         // tries since the request failed
@@ -110,7 +109,7 @@ public:
     // poll cycle takes them.
     struct TransportResult {
         int nResult;  // 1 fragment, 2 failure
-        std::vector<std::uint8_t> Fragment;
+        std::vector<std::uint8_t> Fragment;  // of a failure: the first octets of the broken fragment
     };
     static constexpr std::size_t kMaxTpResults = 16;
     std::deque<TransportResult> m_TpResults;
@@ -197,6 +196,11 @@ private:
     // A fragment with function code 0x81: checked against the response under way, then
     // confirmed if it asks for it and handed on.
     void ResponseFragment(std::time_t now);
+    // Whether a fragment with this application control octet can belong to the response
+    // now awaited: its first fragment, or the next one of it.
+    bool IsAwaitedFragment(std::uint8_t byCtrl) const;
+    // Failures that came before a request was sent cannot concern it.
+    void DropEarlierFailures();
     void PushTransportResult(int nResult, const std::uint8_t* pFragment, int nLength);
     void FailFragment();
     bool PlanAutomatic(std::time_t now, int nScanPeriod);

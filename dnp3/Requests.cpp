@@ -50,6 +50,7 @@ int CQueltProtocol::SendRequest(std::uint8_t byFunc, const std::uint8_t* pObject
     if (nResult == 0) {
         m_nAppRetry = 0;
         m_tRequest = Now();
+        DropEarlierFailures();
         // Its response echoes the sequence; a response still under way is abandoned.
         if (m_bRetrying != 0)
             m_EarlierTrySeqs.push_back(m_byRequestSeq);
@@ -67,15 +68,6 @@ int CQueltProtocol::SendConfirm(int nRtu, int nMaster)
     // The outstation accepts a confirm only with the sequence of the response it confirms.
     return SendFragment(static_cast<std::uint8_t>((m_byConfirmSeq & 0x0F) | kFirFin), fc::CONFIRM, kNoObjects,
                         0, UNCONFIRMED, nRtu, nMaster, 0);
-}
-
-int CQueltProtocol::SendProbe(int nRtu, int nMaster)
-{
-    const int nResult = SendFragment(static_cast<std::uint8_t>(m_byAppSeq | kFirFin), fc::CONFIRM, kNoObjects,
-                                     0, UNCONFIRMED, nRtu, nMaster, WAIT_PROBE);
-    if (nResult == 0)
-        m_tRequest = Now();
-    return nResult;
 }
 
 int CQueltProtocol::SendRead(int nRtu, int nMaster, const std::uint8_t* pObjects, int nLength)

@@ -89,8 +89,12 @@ void CQueltProtocol::TransportReceive(int, int)
         m_nTpSegCount = 0;
         m_nTpFill = 0;
         m_byTpFirstSeq = bySeq;
-    } else if (m_bTpActive == 0 || (m_byTpFirstSeq + m_nTpSegCount + 1) % 64 != bySeq) {
-        FailFragment();  // no fragment of two: a stray continuation never joins another one
+    } else if (m_bTpActive == 0) {
+        // A continuation of nothing: its first segment was lost (the link layer reports
+        // that) or the fragment failed before. Dropped; it never joins another one.
+        return;
+    } else if ((m_byTpFirstSeq + m_nTpSegCount + 1) % 64 != bySeq) {
+        FailFragment();
         return;
     } else {
         ++m_nTpSegCount;
@@ -112,10 +116,11 @@ void CQueltProtocol::TransportReceive(int, int)
 
 void CQueltProtocol::FailFragment()
 {
+    // The application control octet of the broken fragment says which exchange it was.
+    PushTransportResult(2, m_TpBuf, m_bTpActive != 0 ? std::min(m_nTpFill, 1) : 0);
     m_bTpActive = 0;
     m_nTpSegCount = 0;
     m_nTpFill = 0;
-    PushTransportResult(2, nullptr, 0);
 }
 
 void CQueltProtocol::PushTransportResult(int nResult, const std::uint8_t* pFragment, int nLength)
@@ -131,7 +136,7 @@ void CQueltProtocol::PushTransportResult(int nResult, const std::uint8_t* pFragm
         m_TpResults.pop_front();
     }
     TransportResult result{nResult, {}};
-    if (pFragment != nullptr)
+    if (pFragment != nullptr && nLength > 0)
         result.Fragment.assign(pFragment, pFragment + nLength);
     m_TpResults.push_back(std::move(result));
 }
@@ -142,9 +147,12 @@ int CQueltProtocol::TakeFragment(std::uint8_t* pBuffer, int& nLength)
         return 0;
     const TransportResult result = std::move(m_TpResults.front());
     m_TpResults.pop_front();
-    if (result.nResult == 1) {
-        std::copy(result.Fragment.begin(), result.Fragment.end(), pBuffer);
-        nLength = static_cast<int>(result.Fragment.size());
-    }
+    std::copy(result.Fragment.begin(), result.Fragment.end(), pBuffer);
+    nLength = static_cast<int>(result.Fragment.size());
     return result.nResult;
+}
+
+void CQueltProtocol::DropEarlierFailures()
+{
+    std::erase_if(m_TpResults, [](const TransportResult& result) { return result.nResult == 2; });
 }

@@ -100,7 +100,7 @@ protected:
                 m_bSecondDue = false;
                 SendResponse(static_cast<std::uint8_t>(0x40 | ((bySeq + 1) & 0x0F)), "1E 02 01 01 00 01 00 01 02 00");
             }
-            return;  // confirms and probes get no response
+            return;  // confirms get no response
         }
         if (!m_bAnswer)
             return;
@@ -278,7 +278,7 @@ TEST_F(PollCycleTest, SilentRtuGivesThreeLinkAlarmsThenOneApplicationAlarmAndRec
     g_nAskMode = ASK_AUTO;
     RunUntilRequests(11);
     TakeRequests();
-    // An unanswered request fails the link after its time-out; so do both probes. The
+    // An unanswered request fails the link after its time-out; so do both repeats. The
     // link resets that follow fail silently.
     m_bRtuAlive = false;
     RunFor(60);
@@ -565,4 +565,41 @@ TEST_F(PollCycleTest, LateAnswerToAnEarlierTryCountsUnlessItAsksForAConfirm)
         EXPECT_EQ(g_AlarmLog.Texts().empty(), bTaken) << int(byCtrl);
         m_pEngine->m_bConfirmPending = 0;
     }
+}
+
+TEST_F(PollCycleTest, BrokenFragmentFailsTheRequestOnlyWhenItWasTheAnswer)
+{
+    // The RTU's output can lag behind: segments of an abandoned response still arriving
+    // after the next request went out must not fail that request.
+    for (const auto& [byCtrl, bFails] : {std::pair<std::uint8_t, bool>{0xA4, false}, {0xA5, true}}) {
+        g_AlarmLog.Clear();
+        m_pEngine->m_bAppFailed = 0;
+        AwaitResponseTo(fc::READ, 5);
+        std::vector<std::uint8_t> first(250, 0x00);
+        first[0] = static_cast<std::uint8_t>(0x40 | (m_byRtuTpSeq++ & 0x3F));  // FIR, no FIN
+        first[1] = byCtrl;
+        first[2] = 0x81;
+        Feed(RtuFrame(0x44, ToHex(first)));
+        m_pEngine->TransportReceive(3246, 54);
+        ++m_byRtuTpSeq;  // a segment lost
+        Feed(RtuFrame(0x44, ToHex({static_cast<std::uint8_t>(0x80 | (m_byRtuTpSeq++ & 0x3F)), 0x00})));
+        m_pEngine->TransportReceive(3246, 54);
+        m_pEngine->ApplicationStep(3246, 54);
+        EXPECT_EQ(m_pEngine->m_bAppFailed, bFails ? 1 : 0) << int(byCtrl);
+        EXPECT_EQ(m_pEngine->m_byAppWait == 0, bFails) << int(byCtrl);
+        EXPECT_TRUE(g_AlarmLog.Texts().empty()) << int(byCtrl);
+    }
+}
+
+TEST_F(PollCycleTest, FailureFromBeforeTheRequestDoesNotFailIt)
+{
+    m_pEngine->m_nLinkState = CQueltProtocol::LINK_RESET;
+    m_pEngine->m_bLinkFailed = 1;  // a link failure while nothing was awaited
+    m_pEngine->TransportReceive(3246, 54);
+    m_pEngine->m_listPoll.push_back({fc::READ, 60, 2});
+    m_pEngine->ApplicationStep(3246, 54);
+    ASSERT_EQ(m_pEngine->m_byAppWait, CQueltProtocol::WAIT_RESPONSE);
+    m_pEngine->ApplicationStep(3246, 54);
+    EXPECT_EQ(m_pEngine->m_bAppFailed, 0);
+    EXPECT_EQ(m_pEngine->m_byAppWait, CQueltProtocol::WAIT_RESPONSE);
 }

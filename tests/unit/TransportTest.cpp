@@ -47,9 +47,10 @@ TEST_F(TransportTest, SingleSegmentGivesTheFragmentOnce)
     EXPECT_EQ(Take(), 0);
 }
 
-TEST_F(TransportTest, ContinuationWithoutAFirstSegmentFailsAndSegmentsJoinEndToEnd)
+TEST_F(TransportTest, ContinuationOfNothingIsDroppedAndSegmentsJoinEndToEnd)
 {
-    EXPECT_EQ(Deliver(Segment(0, 10)), 2);         // no fragment has begun
+    // Its first segment was lost, which the link layer reports; it is not a second failure.
+    EXPECT_EQ(Deliver(Segment(0, 10)), 0);
     EXPECT_EQ(Deliver(Segment(0x40 | 9, 3)), 0);  // a first segment starts afresh
     EXPECT_EQ(Deliver(Segment(0x80 | 10, 2, 3)), 1);
     EXPECT_EQ(ToHex({m_Fragment, m_Fragment + m_nLength}), "00 01 02 03 04");  // a short middle leaves no gap
@@ -58,10 +59,12 @@ TEST_F(TransportTest, ContinuationWithoutAFirstSegmentFailsAndSegmentsJoinEndToE
 TEST_F(TransportTest, FailedFragmentIsNeverCompletedBySegmentsOfAnother)
 {
     // A continuation out of order fails the fragment and forgets it: the repeated
-    // segment that follows cannot complete it with the old first segment.
-    EXPECT_EQ(Deliver(Segment(0x40 | 1, 249)), 0);
+    // segment that follows cannot complete it with the old first segment. The failure
+    // carries the fragment's first octet, its application control.
+    EXPECT_EQ(Deliver(Segment(0x40 | 1, 249, 0xC3)), 0);
     EXPECT_EQ(Deliver(Segment(3, 249, 249)), 2);
-    EXPECT_EQ(Deliver(Segment(0x80 | 2, 3)), 2);
+    EXPECT_EQ(ToHex({m_Fragment, m_Fragment + m_nLength}), "C3");
+    EXPECT_EQ(Deliver(Segment(0x80 | 2, 3)), 0);
     EXPECT_EQ(Take(), 0);
 
     // Fragments completed while the poll cycle is busy wait for it, in order.
@@ -114,6 +117,7 @@ TEST_F(TransportTest, LinkFailureFailsTheFragment)
     m_pEngine->m_bLinkFailed = 1;
     m_pEngine->TransportReceive(3246, 54);
     EXPECT_EQ(Take(), 2);
+    EXPECT_EQ(m_nLength, 0);  // nothing says which exchange it was
     EXPECT_EQ(g_AlarmLog.Texts(), std::vector<std::string>{"链路层通讯失败 ！"});
 }
 
