@@ -1,7 +1,8 @@
 // The master in automatic mode against the simulated RTU with a mix of line and device
 // faults, for a number of minutes, the GUI's work done every 500 ms as the GUI does it.
-// Prints, per minute: the requests the RTU handled, the longest gap without a response
-// reaching the master, the alarms by text, the RTU's binary events against the event
+// Prints, per minute: the requests the RTU handled, the longest time the master left the
+// RTU without a request (it never stalls), the longest gap without a response reaching
+// the master, the alarms by text, the RTU's binary events against the event
 // lines reported, and the resident memory. At the end the faults stop and every event
 // must arrive exactly once.
 // Run: build/bench/quelt_soak MINUTES [--trace FILE] [quelt-rtusim fault options...]
@@ -18,6 +19,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "app/Channels.h"
@@ -94,6 +96,23 @@ long ResidentKilobytes()
     return lResident * sysconf(_SC_PAGESIZE) / 1024;
 }
 
+// The longest time, since the last reset, between two looks that saw something happen.
+class CGapMeter {
+public:
+    void Look(bool bHappened)
+    {
+        const auto now = SteadyClock::now();
+        if (bHappened)
+            m_tLast = now;
+        m_dLongest = std::max(m_dLongest, std::chrono::duration<double>(now - m_tLast).count());
+    }
+    double TakeLongest() { return std::exchange(m_dLongest, 0.0); }
+
+private:
+    SteadyClock::time_point m_tLast = SteadyClock::now();
+    double m_dLongest = 0;
+};
+
 std::size_t ListedResponses()
 {
     std::lock_guard lock(g_csResponseList);
@@ -154,14 +173,15 @@ int main(int argc, char* argv[])
                                                    [](const SimEvent& e) { return e.kind == SimEvent::BINARY; }));
         });
     };
-    // The GUI's timer: responses decoded, alarms shown; tracks when responses arrive.
-    auto tLastResponse = SteadyClock::now();
-    double dLongestGap = 0;
+    // The GUI's timer: responses decoded, alarms shown; tracks when requests reach the RTU
+    // and when responses reach the master.
+    CGapMeter requestGap;
+    CGapMeter responseGap;
+    int nHandledSeen = 0;
     const auto GuiTick = [&] {
-        const auto now = SteadyClock::now();
-        if (ListedResponses() > 0)
-            tLastResponse = now;
-        dLongestGap = std::max(dLongestGap, std::chrono::duration<double>(now - tLastResponse).count());
+        const int nHandled = Handled();
+        requestGap.Look(std::exchange(nHandledSeen, nHandled) != nHandled);
+        responseGap.Look(ListedResponses() > 0);
         handler.ProcessResponses();
         g_AlarmLog.Drain();
         std::lock_guard lock(g_csDisplay);  // the traffic windows take their lines too
@@ -169,10 +189,9 @@ int main(int argc, char* argv[])
         trace.Line("recv", g_RecvLines.TakeAll());
     };
 
-    std::printf("minute  requests  longest gap  events  lines  rss kB  alarms\n");
+    std::printf("minute  requests  request gap  response gap  events  lines  rss kB  alarms\n");
     int nHandledBefore = 0;
     for (int nMinute = 1; nMinute <= nMinutes; ++nMinute) {
-        dLongestGap = 0;
         std::map<std::string, int> countsBefore = alarms.Counts;
         const auto tEnd = SteadyClock::now() + std::chrono::minutes(1);
         while (SteadyClock::now() < tEnd) {
@@ -184,15 +203,15 @@ int main(int argc, char* argv[])
         for (const auto& [text, n] : alarms.Counts)
             if (n != countsBefore[text])
                 changes += " " + text + " x" + std::to_string(n - countsBefore[text]) + ";";
-        std::printf("%6d  %8d  %9.1f s  %6ld  %5zu  %6ld %s\n", nMinute, nHandled - nHandledBefore, dLongestGap,
-                    BinaryEvents(), alarms.EventLines.size(), ResidentKilobytes(), changes.c_str());
+        std::printf("%6d  %8d  %9.1f s  %10.1f s  %6ld  %5zu  %6ld %s\n", nMinute, nHandled - nHandledBefore,
+                    requestGap.TakeLongest(), responseGap.TakeLongest(), BinaryEvents(), alarms.EventLines.size(), ResidentKilobytes(), changes.c_str());
         std::fflush(stdout);
         nHandledBefore = nHandled;
     }
 
     // The faults stop; every event buffered must now arrive, once.
     rtu.With([](COutstation& r) {
-        r.SetCorruptEvery(0);
+        r.StopFaults();
         r.SetChangePeriod(0);
         return 0;
     });

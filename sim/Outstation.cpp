@@ -274,3 +274,21 @@ void COutstation::CheckPrimaryTimeout()
     m_UserDataQueue.clear();
     m_bPrimaryReset = false;
 }
+
+void COutstation::StopFaults()
+{
+    const SimOptions healthy;
+    m_Options.nSilentAfter = healthy.nSilentAfter;
+    m_Options.nCorruptEvery = healthy.nCorruptEvery;
+    m_Options.nBusyMs = healthy.nBusyMs;
+    m_Options.bCrobFail = healthy.bCrobFail;
+    m_Options.bOperateFail = healthy.bOperateFail;
+    m_Options.bSelectFail = healthy.bSelectFail;
+    m_Options.nReplyDelayMs = healthy.nReplyDelayMs;
+    m_Options.nMalformed = healthy.nMalformed;
+    m_Options.nRestartAfter = healthy.nRestartAfter;
+    m_Options.nBadSegmentEvery = healthy.nBadSegmentEvery;
+    m_Options.nDropPercent = healthy.nDropPercent;
+    m_bSilent = false;
+    m_tBusyUntil = {};
+}

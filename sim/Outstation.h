@@ -35,6 +35,8 @@ public:
     void SetChangePeriod(int nMs) { m_Options.nChangeMs = nMs; }
     // Every n-th frame sent corrupted from now on; 0 stops it.
     void SetCorruptEvery(int n) { m_Options.nCorruptEvery = n; }
+    // Every fault option off from now on: the line and the RTU behave.
+    void StopFaults();
 
     CSimDatabase& Database() { return m_Db; }
     int RequestsHandled() const { return m_nRequests; }
