@@ -5,9 +5,12 @@
 // the master, the alarms by text, the RTU's binary events against the event
 // lines reported, and the resident memory. At the end the faults stop and every event
 // must arrive exactly once.
-// Run: build/bench/quelt_soak MINUTES [--trace FILE] [quelt-rtusim fault options...]
+// Run: build/bench/quelt_soak MINUTES [--trace FILE] [--controls] [quelt-rtusim fault options...]
 //      build/bench/quelt_soak 10 --corrupt-every 5 --drop-octets 1 --busy
 // --trace writes the master's traffic, its alarms and the RTU's log, time-stamped, to FILE.
+// --controls: in each minute the operator switches to manual mode, sends one select-and-
+// execute as from the menu and switches back once it has run (25 s at most); the outcomes
+// show among the alarms.
 #include <unistd.h>
 
 #include <algorithm>
@@ -23,6 +26,8 @@
 #include <vector>
 
 #include "app/Channels.h"
+#include "commands/CommandQueue.h"
+#include "commands/CommandTable.h"
 #include "core/Config.h"
 #include "core/Locks.h"
 #include "core/Notify.h"
@@ -35,6 +40,8 @@
 namespace {
 
 using SteadyClock = std::chrono::steady_clock;
+
+constexpr int kSelectAndExecute = 32817;  // "遥控(选点并执行)命令"
 
 // What the master sent and received, its alarms and what the RTU did, in time order.
 class CTrace {
@@ -113,6 +120,8 @@ private:
     double m_dLongest = 0;
 };
 
+bool ControlPending() { return g_CtrlCmd.m_bSelectPending != 0 || g_CtrlCmd.m_bOperatePending != 0; }
+
 std::size_t ListedResponses()
 {
     std::lock_guard lock(g_csResponseList);
@@ -124,14 +133,17 @@ std::size_t ListedResponses()
 int main(int argc, char* argv[])
 {
     if (argc < 2) {
-        std::fputs("usage: quelt_soak MINUTES [quelt-rtusim fault options...]\n", stderr);
+        std::fputs("usage: quelt_soak MINUTES [--trace FILE] [--controls] [quelt-rtusim fault options...]\n", stderr);
         return 2;
     }
     const int nMinutes = std::max(1, std::atoi(argv[1]));
     std::vector<std::string> simArgs{"soak"};  // the device is ours; only the options count
     CTrace trace;
+    bool bControls = false;
     for (int i = 2; i < argc; ++i) {
-        if (std::string(argv[i]) != "--trace") {
+        if (std::string(argv[i]) == "--controls") {
+            bControls = true;
+        } else if (std::string(argv[i]) != "--trace") {
             simArgs.emplace_back(argv[i]);
         } else if (i + 1 == argc || !trace.Open(argv[++i])) {
             std::fputs("quelt_soak: --trace needs a file that can be written\n", stderr);
@@ -152,6 +164,8 @@ int main(int argc, char* argv[])
     SetTraceHandler([](const std::string&) {});
     SetMessageBoxHandler([](const std::string& text) { std::fprintf(stderr, "box: %s\n", text.c_str()); });
     SetConfigDefaults();
+    ResetCommandQueue();
+    ResetCtrlCommand();
     g_nAskMode = ASK_AUTO;
     g_nBaudRate = 9600;
     CDemoRtu line;  // COM2 to the RTU, COM1 to a silent line
@@ -183,6 +197,8 @@ int main(int argc, char* argv[])
         requestGap.Look(std::exchange(nHandledSeen, nHandled) != nHandled);
         responseGap.Look(ListedResponses() > 0);
         handler.ProcessResponses();
+        CheckSelectTimeout();
+        CheckOperateTimeout();
         g_AlarmLog.Drain();
         std::lock_guard lock(g_csDisplay);  // the traffic windows take their lines too
         trace.Line("sent", g_SendLines.TakeAll());
@@ -193,8 +209,19 @@ int main(int argc, char* argv[])
     int nHandledBefore = 0;
     for (int nMinute = 1; nMinute <= nMinutes; ++nMinute) {
         std::map<std::string, int> countsBefore = alarms.Counts;
-        const auto tEnd = SteadyClock::now() + std::chrono::minutes(1);
+        const auto tStart = SteadyClock::now();
+        const auto tEnd = tStart + std::chrono::minutes(1);
+        bool bControlDue = bControls;
         while (SteadyClock::now() < tEnd) {
+            const auto tInMinute = SteadyClock::now() - tStart;
+            if (bControlDue && tInMinute >= std::chrono::seconds(20)) {
+                bControlDue = false;
+                g_nAskMode = ASK_MANUAL;
+                QueueManualCommand(*FindMenuCommand(kSelectAndExecute), ManualChoice{});
+            }
+            if (g_nAskMode == ASK_MANUAL && tInMinute >= std::chrono::seconds(23) &&
+                ((RunCount() == 0 && !ControlPending()) || tInMinute >= std::chrono::seconds(45)))
+                g_nAskMode = ASK_AUTO;
             GuiTick();
             std::this_thread::sleep_for(std::chrono::milliseconds(500));
         }
@@ -204,7 +231,8 @@ int main(int argc, char* argv[])
             if (n != countsBefore[text])
                 changes += " " + text + " x" + std::to_string(n - countsBefore[text]) + ";";
         std::printf("%6d  %8d  %9.1f s  %10.1f s  %6ld  %5zu  %6ld %s\n", nMinute, nHandled - nHandledBefore,
-                    requestGap.TakeLongest(), responseGap.TakeLongest(), BinaryEvents(), alarms.EventLines.size(), ResidentKilobytes(), changes.c_str());
+                    requestGap.TakeLongest(), responseGap.TakeLongest(), BinaryEvents(), alarms.EventLines.size(),
+                    ResidentKilobytes(), changes.c_str());
         std::fflush(stdout);
         nHandledBefore = nHandled;
     }
