@@ -64,6 +64,7 @@ void CSimDatabase::AddEvent(SimEvent::Kind kind, int nPoint, int nValue, std::ui
     SimEvent event{kind, nClass, nPoint, nValue, dwNow, -1, m_nNextId++};
     m_History.push_back(event);
     if (m_Events.size() >= kMaxEvents) {
+        m_Dropped.push_back(m_Events.front());
         m_Events.pop_front();
         m_bOverflow = true;
     }

@@ -51,6 +51,8 @@ public:
     bool Overflowed() const { return m_bOverflow; }
     // Every event ever raised, in order (for tests and logs).
     const std::vector<SimEvent>& History() const { return m_History; }
+    // The events a full buffer dropped, in order: no master can have them all.
+    const std::vector<SimEvent>& Dropped() const { return m_Dropped; }
 
 private:
     void AddEvent(SimEvent::Kind kind, int nPoint, int nValue, std::uint32_t dwNow);
@@ -61,6 +63,7 @@ private:
     std::vector<std::uint32_t> m_Frozen;
     std::deque<SimEvent> m_Events;
     std::vector<SimEvent> m_History;
+    std::vector<SimEvent> m_Dropped;
     std::mt19937 m_Random;
     int m_nBinaryClass;
     int m_nAnalogClass;
