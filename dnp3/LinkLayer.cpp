@@ -222,8 +222,9 @@ void CQueltProtocol::HandleDataFrame(const std::uint8_t* pFrame, int nLength)
     case dl::CONFIRMED_USER_DATA:
         if (((byCtrl & dl::FCB) != 0 ? 1 : 0) != m_nRecvFcb)
             break;  // a repetition: neither acknowledged nor queued
+        if (!QueueReceivedData(pFrame, nLength))
+            break;  // unacknowledged, so the RTU sends it again
         SendSecondary(dl::ACK, Address16(g_nRtuAddress), Address16(g_nMasterAddress));
-        QueueReceivedData(pFrame, nLength);
         m_nRecvFcb ^= 1;
         break;
     default:
@@ -231,7 +232,7 @@ void CQueltProtocol::HandleDataFrame(const std::uint8_t* pFrame, int nLength)
     }
 }
 
-void CQueltProtocol::QueueReceivedData(const std::uint8_t* pFrame, int nLength)
+bool CQueltProtocol::QueueReceivedData(const std::uint8_t* pFrame, int nLength)
 {
     // The transport takes one segment a cycle; an RTU flooding short frames could outrun
     // it without end. The newest are dropped, and that is said once per flood.
@@ -239,10 +240,11 @@ void CQueltProtocol::QueueReceivedData(const std::uint8_t* pFrame, int nLength)
         if (m_bRecvOverflow == 0)
             AddAlarm("接收数据过多, 已丢弃 !");
         m_bRecvOverflow = 1;
-        return;
+        return false;
     }
     m_bRecvOverflow = 0;
     m_RecvQueue.emplace_back(pFrame, pFrame + nLength);
+    return true;
 }
 
 int CQueltProtocol::TakeUserData(std::uint8_t* pBuffer, int& nLength)

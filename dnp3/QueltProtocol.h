@@ -184,7 +184,8 @@ private:
     void ReceiveOctet(std::uint8_t by);
     void EndDisplayLine();
     void OnRtuResetLinkStates();
-    void QueueReceivedData(const std::uint8_t* pFrame, int nLength);
+    // False when the queue is full and the segment was dropped.
+    bool QueueReceivedData(const std::uint8_t* pFrame, int nLength);
     // The common part of every builder: readiness, header, hand-over, sequence step.
     // Returns the builder result; on 0 the caller applies its own effects.
     int SendFragment(std::uint8_t byCtrl, std::uint8_t byFunc, const std::uint8_t* pObjects, int nLength,

@@ -146,7 +146,21 @@ TEST_F(TransportTest, FloodOfShortFramesIsBoundedAndSaidOnce)
         Feed(RtuFrame(0x44, Segment(static_cast<std::uint8_t>(0xC0 | (i & 0x3F)), 2)));
     EXPECT_EQ(m_pEngine->m_RecvQueue.size(), CQueltProtocol::kMaxRecvQueue);
     EXPECT_EQ(g_AlarmLog.Texts(), std::vector<std::string>{"接收数据过多, 已丢弃 !"});
+
+    // Confirmed user data finding the queue full is not acknowledged: the RTU repeats it.
+    const int nFcb = m_pEngine->m_nRecvFcb;
+    const std::uint8_t byConfirmed = static_cast<std::uint8_t>(0x53 | (nFcb != 0 ? 0x20 : 0));
+    const std::string confirmed = RtuFrame(byConfirmed, Segment(0xC0, 2));
+    m_pEngine->Frames.clear();
+    Feed(confirmed);
+    EXPECT_TRUE(m_pEngine->Frames.empty());
+    EXPECT_EQ(m_pEngine->m_nRecvFcb, nFcb);
+
     for (std::size_t i = 0; i < CQueltProtocol::kMaxRecvQueue; ++i)
         m_pEngine->TransportReceive(3246, 54);
     EXPECT_TRUE(m_pEngine->m_RecvQueue.empty());
+    Feed(confirmed);
+    ASSERT_EQ(m_pEngine->Frames.size(), 1u);
+    EXPECT_EQ(m_pEngine->Frames.front()[3] & 0x0F, 0);  // ACK
+    EXPECT_EQ(m_pEngine->m_RecvQueue.size(), 1u);
 }
