@@ -33,8 +33,6 @@ public:
     void SetSilent(bool bSilent) { m_bSilent = bSilent; }
     // How often values change from now on; 0 stops the changes.
     void SetChangePeriod(int nMs) { m_Options.nChangeMs = nMs; }
-    // Every n-th frame sent corrupted from now on; 0 stops it.
-    void SetCorruptEvery(int n) { m_Options.nCorruptEvery = n; }
     // Every fault option off from now on: the line and the RTU behave.
     void StopFaults();
 

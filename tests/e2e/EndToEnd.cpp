@@ -86,6 +86,20 @@ int EndToEndTest::CountAlarms(const std::string& text) const
     return static_cast<int>(std::count(m_Alarms.begin(), m_Alarms.end(), text));
 }
 
+bool EndToEndTest::DeliverAllEvents(int nSeconds)
+{
+    m_pRtu->With([](COutstation& rtu) {
+        rtu.StopFaults();
+        rtu.SetChangePeriod(0);
+        return 0;
+    });
+    const bool bDelivered =
+        RunUntil([this] { return m_pRtu->With([](COutstation& rtu) { return rtu.Database().EventCount() == 0; }); },
+                 nSeconds);
+    RunFor(1000);
+    return bDelivered;
+}
+
 std::vector<std::string> EndToEndTest::ExpectedEventLines()
 {
     std::vector<std::string> lines;

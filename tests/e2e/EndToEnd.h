@@ -27,6 +27,9 @@ protected:
     bool RunUntil(const std::function<bool()>& condition, int nSeconds);
     // Lets the run go on for a while.
     void RunFor(int nMilliseconds);
+    // The RTU's faults and value changes stop; runs until every event it buffered was
+    // delivered and confirmed, then a second more. False after the time-out.
+    bool DeliverAllEvents(int nSeconds);
 
     // What the RTU logged, and how many of its lines contain the text.
     std::vector<std::string> RtuLog();

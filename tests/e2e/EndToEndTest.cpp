@@ -92,14 +92,7 @@ TEST_F(EndToEndTest, EveryEventIsReportedOnceWithItsTime)
     Start(options);
     ASSERT_TRUE(RunUntil([this] { return CountRtuLog("counters frozen") >= 1; }, 30));
     RunFor(8000);
-    m_pRtu->With([](COutstation& rtu) {
-        rtu.SetChangePeriod(0);
-        return 0;
-    });
-    // Every event buffered so far gets delivered and confirmed.
-    ASSERT_TRUE(RunUntil([this] { return m_pRtu->With([](COutstation& rtu) { return rtu.Database().EventCount() == 0; }); },
-                         30));
-    RunFor(500);
+    ASSERT_TRUE(DeliverAllEvents(30));
 
     const std::vector<std::string> expected = ExpectedEventLines();
     ASSERT_GE(expected.size(), 10u);
@@ -226,13 +219,7 @@ TEST_F(EndToEndTest, SmallFragmentsAndMixedEventsReachTheImageWhole)
         return 0;
     });
     RunFor(10000);
-    m_pRtu->With([](COutstation& rtu) {
-        rtu.SetChangePeriod(0);
-        return 0;
-    });
-    ASSERT_TRUE(RunUntil([this] { return m_pRtu->With([](COutstation& rtu) { return rtu.Database().EventCount() == 0; }); },
-                         60));
-    RunFor(1000);
+    ASSERT_TRUE(DeliverAllEvents(60));
 
     std::map<int, int> lastAnalog;
     m_pRtu->With([&](COutstation& rtu) {
@@ -380,14 +367,7 @@ TEST_F(EndToEndTest, EveryFifthFrameCorruptedTheMasterStillPollsAndLosesNoEvent)
     options.nChangeMs = 300;
     Start(options);
     ASSERT_TRUE(RunUntil([this] { return CountRtuLog("read 60.2") >= 3; }, 90)) << RtuLog().size();
-    m_pRtu->With([](COutstation& rtu) {
-        rtu.SetCorruptEvery(0);
-        rtu.SetChangePeriod(0);
-        return 0;
-    });
-    ASSERT_TRUE(RunUntil([this] { return m_pRtu->With([](COutstation& rtu) { return rtu.Database().EventCount() == 0; }); },
-                         60));
-    RunFor(1000);
+    ASSERT_TRUE(DeliverAllEvents(60));
     EXPECT_EQ(ReportedEventLines(), ExpectedEventLines());
     EXPECT_EQ(CountRtuLog("read 80.1"), 1) << "the start-up sequence ran once";
 }

@@ -449,3 +449,17 @@ TEST_F(OutstationTest, UnsolicitedResponsesOnlyWhenEnabledAndUntilConfirmed)
     m_pRtu->Tick();
     EXPECT_TRUE(m_Frames.empty());
 }
+
+TEST_F(OutstationTest, StoppedFaultsLeaveAHealthyRtu)
+{
+    SimOptions options;
+    options.nDropPercent = 100;
+    options.nBusyMs = 60000;
+    Make(options);
+    SendFrame(0xC0);  // reset link states: acknowledged, but every octet is lost
+    EXPECT_TRUE(Controls().empty());
+
+    m_pRtu->StopFaults();
+    SendFrame(0xC9);  // request link status
+    EXPECT_EQ(Controls(), std::vector<std::uint8_t>{0x0B}) << "heard, and no longer busy";
+}

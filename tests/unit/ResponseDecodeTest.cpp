@@ -202,22 +202,24 @@ TEST_F(ResponseDecodeTest, ControlAnswersClearTheirWatches)
         g_CtrlCmd.m_bOperatePending = 0;
     }
 
-    // Select and operate answered in one tick, the operate refused: each its own line.
-    g_AlarmLog.Clear();
-    g_CtrlCmd.m_bSelectPending = 1;
-    g_CtrlCmd.m_bOperatePending = 1;
-    PushResponse(Element(block + "00"), 3);
-    PushResponse(Element(block + "04"), 4);
-    m_Handler.ProcessResponses();
-    EXPECT_EQ(g_AlarmLog.Texts(), (std::vector<std::string>{"遥控选点成功 !", "遥控执行失败 !"}));
-    // And the reverse: a refused select, then an operate the RTU took anyway.
-    g_AlarmLog.Clear();
-    g_CtrlCmd.m_bSelectPending = 1;
-    g_CtrlCmd.m_bOperatePending = 1;
-    PushResponse(Element(block + "04"), 3);
-    PushResponse(Element(block + "00"), 4);
-    m_Handler.ProcessResponses();
-    EXPECT_EQ(g_AlarmLog.Texts(), (std::vector<std::string>{"遥控选点失败 !", "遥控执行成功 !"}));
+    // Select and operate answered in one tick, one of them refused: each its own line.
+    const struct {
+        const char* selectStatus;
+        const char* operateStatus;
+        std::vector<std::string> alarms;
+    } bothInOneTick[] = {
+        {"00", "04", {"遥控选点成功 !", "遥控执行失败 !"}},
+        {"04", "00", {"遥控选点失败 !", "遥控执行成功 !"}},  // an operate the RTU took anyway
+    };
+    for (const auto& c : bothInOneTick) {
+        g_AlarmLog.Clear();
+        g_CtrlCmd.m_bSelectPending = 1;
+        g_CtrlCmd.m_bOperatePending = 1;
+        PushResponse(Element(block + c.selectStatus), 3);
+        PushResponse(Element(block + c.operateStatus), 4);
+        m_Handler.ProcessResponses();
+        EXPECT_EQ(g_AlarmLog.Texts(), c.alarms) << c.selectStatus;
+    }
 
     g_AlarmLog.Clear();
     CheckSelectTimeout();
