@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "channel/PortMap.h"
+#include "channel/SerialPort.h"
 #include "channel/ChannelTable.h"
 #include "core/Clock.h"
 #include "core/Config.h"
@@ -16,9 +17,17 @@
 
 ChannelTable g_Channels;
 
-CProtocol::CProtocol(int nPort) : m_nPort(nPort), m_tLastRecv(Now())
+CProtocol::CProtocol(int nPort) : m_pLine(std::make_unique<CSerialPort>()), m_nPort(nPort), m_tLastRecv(Now())
 {
     OpenPort();
+}
+
+CProtocol::CProtocol(int nPort, std::unique_ptr<ILine> pLine)
+    : m_pLine(std::move(pLine)), m_nPort(nPort), m_tLastRecv(Now())
+{
+    const int nBaudRate = g_nBaudRate;
+    m_nWriteMsPerOctet = nBaudRate > 0 ? 19200 / nBaudRate : 0;
+    ApplyLineSettings();
 }
 
 CProtocol::~CProtocol() { ClosePort(); }
@@ -26,31 +35,33 @@ CProtocol::~CProtocol() { ClosePort(); }
 int CProtocol::OpenPort()
 {
     const std::string device = PortDevice(m_nPort);
-    if (!m_Port.Open(device)) {
+    auto pPort = std::make_unique<CSerialPort>();
+    if (!pPort->Open(device)) {
         // A user without a terminal sees only the box: it names the port and says why.
         ShowMessageBox(PortName(m_nPort) + "\n" + device + ": " + std::strerror(errno));
         return 0;
     }
+    m_pLine = std::move(pPort);
     const int nBaudRate = g_nBaudRate;
     m_nWriteMsPerOctet = nBaudRate > 0 ? 19200 / nBaudRate : 0;
-    m_Port.Purge();
+    m_pLine->Purge();
     return ApplyLineSettings();
 }
 
-int CProtocol::ApplyLineSettings() { return m_Port.Apply(CurrentLineSettings()) ? 1 : 0; }
+int CProtocol::ApplyLineSettings() { return m_pLine->Apply(CurrentLineSettings()) ? 1 : 0; }
 
 int CProtocol::ClosePort()
 {
-    m_Port.Close();
+    m_pLine->Close();
     return 1;
 }
 
-int CProtocol::Read(std::uint8_t* pBuffer, int nMax) { return m_Port.Read(pBuffer, nMax); }
+int CProtocol::Read(std::uint8_t* pBuffer, int nMax) { return m_pLine->Read(pBuffer, nMax); }
 
 int CProtocol::Write(const std::uint8_t* pData, int nCount)
 {
     int nWritten = 0;
-    if (!m_Port.Write(pData, nCount, nCount * m_nWriteMsPerOctet, nWritten))
+    if (!m_pLine->Write(pData, nCount, nCount * m_nWriteMsPerOctet, nWritten))
         return 0;
     if (nWritten == nCount)
         VerboseTrace("\n" + std::to_string(nWritten) + " bytes written");

@@ -4,8 +4,9 @@
 // gives the channel one OnCycle. The DNP3 engine derives from it and replaces the hooks.
 #include <cstdint>
 #include <ctime>
+#include <memory>
 
-#include "channel/SerialPort.h"
+#include "channel/Line.h"
 
 class CProtocol {
 public:
@@ -14,6 +15,8 @@ public:
 
     // Opens the port at once; a port that fails to open leaves a usable object.
     explicit CProtocol(int nPort);
+    // On a line opened elsewhere (in memory, for tests); the line settings are applied.
+    CProtocol(int nPort, std::unique_ptr<ILine> pLine);
     virtual ~CProtocol();
     CProtocol(const CProtocol&) = delete;
     CProtocol& operator=(const CProtocol&) = delete;
@@ -33,12 +36,12 @@ public:
     void PollStep();
 
     int Port() const { return m_nPort; }
-    bool IsPortOpen() const { return m_Port.IsOpen(); }
+    bool IsPortOpen() const { return m_pLine->IsOpen(); }
     // Write time-out per octet, fixed when the port opened: 19200 / baud ms.
     int WriteMsPerOctet() const { return m_nWriteMsPerOctet; }
 
 protected:
-    CSerialPort m_Port;
+    std::unique_ptr<ILine> m_pLine;
     int m_nPort;
     std::time_t m_tLastRecv;
     int m_nWriteMsPerOctet = 0;

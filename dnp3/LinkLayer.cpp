@@ -24,6 +24,13 @@ CQueltProtocol::CQueltProtocol(int nPort)
     m_tRequest = m_tLastScan;
 }
 
+CQueltProtocol::CQueltProtocol(int nPort, std::unique_ptr<ILine> pLine)
+    : CProtocol(nPort, std::move(pLine)), m_tLastScan(Now()), m_tmResponse(m_tLastScan),
+      m_tmLinkCheck(m_tLastScan)
+{
+    m_tRequest = m_tLastScan;
+}
+
 void CQueltProtocol::OnCycle()
 {
     const int nMaster = Address16(g_nMasterAddress);

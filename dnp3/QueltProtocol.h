@@ -24,6 +24,7 @@ public:
     static constexpr int kRxFrameSize = 400;
 
     explicit CQueltProtocol(int nPort);
+    CQueltProtocol(int nPort, std::unique_ptr<ILine> pLine);
 
     // Channel hooks. One cycle: link send step, transport receive step, application step.
     void OnCycle() override;

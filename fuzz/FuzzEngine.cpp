@@ -1,5 +1,6 @@
 #include "fuzz/FuzzEngine.h"
 
+#include "channel/MemoryLine.h"
 #include "channel/PortMap.h"
 #include "core/Config.h"
 #include "core/Notify.h"
@@ -18,7 +19,7 @@ void PrepareFuzzing()
     (void)bDone;
 }
 
-CFuzzEngine::CFuzzEngine() : CQueltProtocol(COM2) {}
+CFuzzEngine::CFuzzEngine() : CQueltProtocol(COM2, std::make_unique<CMemoryLine>()) {}
 
 void CFuzzEngine::CycleAndDecode(int nCycles)
 {

@@ -2,7 +2,6 @@
 
 #include <mutex>
 
-#include "channel/PortMap.h"
 #include "core/Config.h"
 #include "core/Locks.h"
 #include "core/TrafficLines.h"
@@ -15,15 +14,15 @@ void EngineTest::SetUp()
 {
     SharedStateTest::SetUp();
     g_AlarmLog.Clear();
-    MapPortDevice(COM2, m_Rtu.Device());
     CreateEngine();
 }
 
 void EngineTest::CreateEngine()
 {
     m_pEngine.reset();
-    m_pEngine = std::make_unique<CapturingEngine>(COM2);
-    ASSERT_TRUE(m_pEngine->IsPortOpen());
+    auto pLine = std::make_unique<CMemoryLine>();
+    m_pLine = pLine.get();
+    m_pEngine = std::make_unique<CapturingEngine>(COM2, std::move(pLine));
 }
 
 int CapturingEngine::Write(const std::uint8_t* pData, int nCount)
@@ -39,7 +38,7 @@ void EngineTest::TearDown()
     SharedStateTest::TearDown();
 }
 
-std::string EngineTest::Sent(int nWaitMs) { return ToHex(m_Rtu.ReadAll(nWaitMs)); }
+std::string EngineTest::Sent() { return ToHex(m_pLine->TakeWritten()); }
 
 std::string EngineTest::SendText()
 {

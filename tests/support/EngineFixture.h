@@ -1,11 +1,11 @@
 #pragma once
-// The DNP3 engine on a pty whose far end plays the RTU, with the fake clock.
+// The DNP3 engine on an in-memory line whose far end the test plays, with the fake clock.
 #include <memory>
 #include <string>
 
 #include "core/Clock.h"
+#include "channel/MemoryLine.h"
 #include "dnp3/QueltProtocol.h"
-#include "support/Pty.h"
 #include "support/StateReset.h"
 
 // The engine with every frame it writes recorded (and still written to the line).
@@ -22,7 +22,7 @@ protected:
     void TearDown() override;
 
     // Octets the engine wrote to the line since the last call, as hex.
-    std::string Sent(int nWaitMs = 100);
+    std::string Sent();
     // Traffic texts appended since the last call.
     std::string SendText();
     std::string RecvText();
@@ -38,6 +38,6 @@ protected:
     void CreateEngine();
 
     ScopedFakeClock m_Clock;
-    PtyPair m_Rtu;
+    CMemoryLine* m_pLine = nullptr;  // owned by the engine
     std::unique_ptr<CapturingEngine> m_pEngine;
 };

@@ -17,7 +17,7 @@ class LinkLayerTest : public EngineTest {};
 TEST_F(LinkLayerTest, FreshStartResetsTheLinkWithThreeRetransmissionsAndNoAlarm)
 {
     AdvanceAndStep(2);
-    EXPECT_EQ(Sent(20), "");  // the maintenance period (3 s) has not run out
+    EXPECT_EQ(Sent(), "");  // the maintenance period (3 s) has not run out
     AdvanceAndStep(1);
     EXPECT_EQ(Sent(), kReset);
     EXPECT_EQ(SendText(), "=> " + kReset + " \r\n");
@@ -25,7 +25,7 @@ TEST_F(LinkLayerTest, FreshStartResetsTheLinkWithThreeRetransmissionsAndNoAlarm)
 
     for (int nRetry = 1; nRetry <= 3; ++nRetry) {
         AdvanceAndStep(3);  // 3 whole seconds are still within the time-out
-        EXPECT_EQ(Sent(20), "");
+        EXPECT_EQ(Sent(), "");
         AdvanceAndStep(1);
         EXPECT_EQ(RecvText(), "Receiving TimeOut !\r\n<= ") << nRetry;
         EXPECT_EQ(Sent(), kReset) << nRetry;
@@ -33,7 +33,7 @@ TEST_F(LinkLayerTest, FreshStartResetsTheLinkWithThreeRetransmissionsAndNoAlarm)
     }
     AdvanceAndStep(4);
     EXPECT_EQ(RecvText(), "Receiving TimeOut !\r\n");
-    EXPECT_EQ(Sent(20), "");
+    EXPECT_EQ(Sent(), "");
     EXPECT_EQ(m_pEngine->m_nAwaiting, 0);
     std::uint8_t buf[250];
     int n = 0;
@@ -56,7 +56,7 @@ TEST_F(LinkLayerTest, AckWithDfcHoldsTheSendQueueUntilLinkStatusWithoutDfc)
 
     for (int nPeriod = 0; nPeriod < 2; ++nPeriod) {
         AdvanceAndStep(2);
-        EXPECT_EQ(Sent(20), "");
+        EXPECT_EQ(Sent(), "");
         AdvanceAndStep(1);
         EXPECT_EQ(Sent(), kRequestStatus) << nPeriod;
         Feed(RtuFrame(0x1B));  // link status, still busy
@@ -78,7 +78,7 @@ TEST_F(LinkLayerTest, ConfirmedUserDataFromTheRtuIsAcknowledgedOncePerFcb)
     ASSERT_EQ(m_pEngine->m_RecvQueue.size(), 1u);
     EXPECT_EQ(m_pEngine->m_nRecvFcb, 0);
     Feed(RtuFrame(0x73, "C0 C1 81 00 00"));  // the repetition
-    EXPECT_EQ(Sent(20), "");
+    EXPECT_EQ(Sent(), "");
     EXPECT_EQ(m_pEngine->m_RecvQueue.size(), 1u);
     Feed(RtuFrame(0x53, "C0 C2 81 00 00"));  // FCB 0: the next one
     EXPECT_EQ(Sent(), kAck);
@@ -102,7 +102,7 @@ TEST_F(LinkLayerTest, UnansweredUnconfirmedRequestFailsTheLinkWithoutRetransmiss
     EXPECT_EQ(m_pEngine->m_nAwaiting, CQueltProtocol::AWAIT_APP);
     AdvanceAndStep(4);
     EXPECT_EQ(RecvText(), "Receiving TimeOut !\r\n");
-    EXPECT_EQ(Sent(20), "");
+    EXPECT_EQ(Sent(), "");
     // The transport step of the same cycle reports it, and the request fails at once.
     EXPECT_EQ(g_AlarmLog.Texts(), std::vector<std::string>{kLinkFailure});
     EXPECT_EQ(m_pEngine->m_bAppFailed, 1);
@@ -140,7 +140,7 @@ TEST_F(LinkLayerTest, NackOrRtuResetWhileAwaitingALinkAnswerFailTheLink)
 TEST_F(LinkLayerTest, RequestLinkStatusIsAnsweredOnlyOnceTheLinkIsReset)
 {
     Feed(RtuFrame(0x49));
-    EXPECT_EQ(Sent(20), "");
+    EXPECT_EQ(Sent(), "");
     ResetLink();
     Feed(RtuFrame(0x49));
     EXPECT_EQ(Sent(), kLinkStatus);
@@ -164,7 +164,7 @@ TEST_F(LinkLayerTest, RtuRequestsWhenNothingIsAwaited)
     };
     for (const auto& c : cases) {
         Feed(RtuFrame(c.byCtrl));
-        EXPECT_EQ(Sent(c.answer.empty() ? 20 : 100), c.answer) << int(c.byCtrl);
+        EXPECT_EQ(Sent(), c.answer) << int(c.byCtrl);
     }
     EXPECT_EQ(m_pEngine->m_nRecvFcb, 0);  // toggled by the first test only
 }

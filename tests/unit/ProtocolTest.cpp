@@ -36,7 +36,7 @@ public:
     bool WaitForWaiting(int n) const
     {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-        while (m_Port.Waiting() < n) {
+        while (m_pLine->Waiting() < n) {
             if (std::chrono::steady_clock::now() > deadline)
                 return false;
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
