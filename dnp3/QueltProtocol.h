@@ -187,7 +187,7 @@ private:
     void OnRtuResetLinkStates();
     // False when the queue is full and the segment was dropped.
     bool QueueReceivedData(const std::uint8_t* pFrame, int nLength);
-    // The common part of every builder: readiness, header, hand-over, sequence step.
+    // The common part of every builder: readiness, header, hand-over.
     // Returns the builder result; on 0 the caller applies its own effects.
     int SendFragment(std::uint8_t byCtrl, std::uint8_t byFunc, const std::uint8_t* pObjects, int nLength,
                      int nService, int nRtu, int nMaster, std::uint8_t byWait);

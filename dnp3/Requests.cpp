@@ -37,7 +37,6 @@ int CQueltProtocol::SendFragment(std::uint8_t byCtrl, std::uint8_t byFunc, const
         m_byAppWait = byWait != 0 ? 0 : byWaitBefore;
         return 1;
     }
-    m_byAppSeq = static_cast<std::uint8_t>((m_byAppSeq + 1) % 16);
     return 0;
 }
 
@@ -48,6 +47,9 @@ int CQueltProtocol::SendRequest(std::uint8_t byFunc, const std::uint8_t* pObject
     const int nResult = SendFragment(static_cast<std::uint8_t>(bySeq | kFirFin), byFunc, pObjects, nLength,
                                      nService, nRtu, nMaster, WAIT_RESPONSE);
     if (nResult == 0) {
+        // Only requests step the counter: a confirm echoes the response it confirms, and
+        // an operate must carry its select's sequence plus one.
+        m_byAppSeq = static_cast<std::uint8_t>((bySeq + 1) & 0x0F);
         m_nAppRetry = 0;
         m_tRequest = Now();
         DropEarlierFailures();

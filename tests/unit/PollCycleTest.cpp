@@ -258,19 +258,23 @@ TEST_F(PollCycleTest, DelayMeasurementFromTheMenuIsSentAsFunction23)
     EXPECT_EQ(TakeRequests(), std::vector<std::string>{"17"});
 }
 
-TEST_F(PollCycleTest, ConfirmGoesFirstWithTheSequenceOfTheConfirmedResponse)
+TEST_F(PollCycleTest, ConfirmGoesFirstEchoesTheResponseAndLeavesTheRequestSequence)
 {
     g_nAskMode = ASK_MANUAL;
     m_bCon = true;
-    QueueManualCommand(*FindMenuCommand(32791), ManualChoice{0, 0, 0, 0, 0});
-    m_pEngine->m_byAppSeq = 5;
-    RunUntilRequests(3);
+    ManualChoice add;
+    add.nQueueMode = 1;
+    QueueManualCommand(*FindMenuCommand(32791), add);  // class 1
+    QueueManualCommand(*FindMenuCommand(32817), add);  // select and operate
+    RunUntilRequests(6);
     const std::vector<std::string> requests = TakeRequests();
-    EXPECT_EQ(requests, (std::vector<std::string>{"01 3C 02 06", "00", "01 3C 02 06"}));
-    ASSERT_GE(m_AppCtrls.size(), 3u);
-    EXPECT_EQ(m_AppCtrls[0], 0xC5);  // the request with sequence 5
-    EXPECT_EQ(m_AppCtrls[1], 0xC5);  // its confirm echoes 5, though the counter moved on
-    EXPECT_EQ(m_AppCtrls[2], 0xC7);  // the counter stepped for the confirm as well
+    ASSERT_EQ(requests.size(), 6u);
+    EXPECT_EQ(requests[1], "00");
+    EXPECT_EQ(requests[2].substr(0, 2), "03");
+    EXPECT_EQ(requests[4].substr(0, 2), "04");
+    // Request 0, its confirm 0; the select 1, its confirm 1; the operate the select's + 1,
+    // as a strict RTU wants it.
+    EXPECT_EQ(m_AppCtrls, (std::vector<std::uint8_t>{0xC0, 0xC0, 0xC1, 0xC1, 0xC2, 0xC2}));
 }
 
 TEST_F(PollCycleTest, SilentRtuGivesThreeLinkAlarmsThenOneApplicationAlarmAndRecovers)

@@ -111,7 +111,7 @@ TEST_F(RequestsTest, ConfirmCarriesTheSequenceOfTheResponseItConfirms)
     m_pEngine->m_byConfirmSeq = 5;  // the response asked for a confirm with sequence 5
     ASSERT_EQ(m_pEngine->SendConfirm(54, 3246), 0);
     EXPECT_EQ(Queued(), "C0 C5 00");
-    EXPECT_EQ(m_pEngine->m_byAppSeq, 7);  // the counter still steps
+    EXPECT_EQ(m_pEngine->m_byAppSeq, 6);  // only requests step the counter
     EXPECT_EQ(m_pEngine->m_byAppWait, 0);
     EXPECT_EQ(m_pEngine->m_nAwaiting, 0);
 }
