@@ -169,9 +169,10 @@ void CQueltProtocol::HandleHeaderFrame(const std::uint8_t* pFrame)
         switch (byFunc) {
         case dl::ACK:
             if (m_bResetPending != 0) {
+                // Our reset restarts our direction only: what the RTU sends keeps its
+                // own count until the RTU resets.
                 m_bLinkFailed = 0;
                 m_nLinkState = LINK_RESET;
-                m_nRecvFcb = 1;
                 m_nSendFcb = 1;
                 m_bResetPending = 0;
             }
@@ -227,12 +228,13 @@ void CQueltProtocol::HandleDataFrame(const std::uint8_t* pFrame, int nLength)
         QueueReceivedData(pFrame, nLength);
         break;
     case dl::CONFIRMED_USER_DATA:
-        if (((byCtrl & dl::FCB) != 0 ? 1 : 0) != m_nRecvFcb)
-            break;  // a repetition: neither acknowledged nor queued
-        if (!QueueReceivedData(pFrame, nLength))
-            break;  // unacknowledged, so the RTU sends it again
+        if (((byCtrl & dl::FCB) != 0 ? 1 : 0) == m_nRecvFcb) {
+            if (!QueueReceivedData(pFrame, nLength))
+                break;  // unacknowledged, so the RTU sends it again
+            m_nRecvFcb ^= 1;
+        }
+        // A repetition (our ACK was lost) is acknowledged again and discarded.
         SendSecondary(dl::ACK, Address16(g_nRtuAddress), Address16(g_nMasterAddress));
-        m_nRecvFcb ^= 1;
         break;
     default:
         break;

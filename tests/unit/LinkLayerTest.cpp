@@ -70,16 +70,16 @@ TEST_F(LinkLayerTest, AckWithDfcHoldsTheSendQueueUntilLinkStatusWithoutDfc)
     EXPECT_EQ(Sent(), "05 64 0B C4 36 00 AE 0C BA 7A C0 C1 01 3C 02 06 52 C3");
 }
 
-TEST_F(LinkLayerTest, ConfirmedUserDataFromTheRtuIsAcknowledgedOncePerFcb)
+TEST_F(LinkLayerTest, ConfirmedUserDataFromTheRtuIsTakenOncePerFcbAndRepeatsAreAcknowledged)
 {
     ResetLink();
     Feed(RtuFrame(0x73, "C0 C1 81 00 00"));  // FCB 1
     EXPECT_EQ(Sent(), kAck);
     ASSERT_EQ(m_pEngine->m_RecvQueue.size(), 1u);
     EXPECT_EQ(m_pEngine->m_nRecvFcb, 0);
-    Feed(RtuFrame(0x73, "C0 C1 81 00 00"));  // the repetition
-    EXPECT_EQ(Sent(), "");
-    EXPECT_EQ(m_pEngine->m_RecvQueue.size(), 1u);
+    Feed(RtuFrame(0x73, "C0 C1 81 00 00"));  // the repetition: our ACK was lost
+    EXPECT_EQ(Sent(), kAck);
+    EXPECT_EQ(m_pEngine->m_RecvQueue.size(), 1u) << "discarded";
     Feed(RtuFrame(0x53, "C0 C2 81 00 00"));  // FCB 0: the next one
     EXPECT_EQ(Sent(), kAck);
     EXPECT_EQ(m_pEngine->m_RecvQueue.size(), 2u);
@@ -167,4 +167,24 @@ TEST_F(LinkLayerTest, RtuRequestsWhenNothingIsAwaited)
         EXPECT_EQ(Sent(), c.answer) << int(c.byCtrl);
     }
     EXPECT_EQ(m_pEngine->m_nRecvFcb, 0);  // toggled by the first test only
+}
+
+TEST_F(LinkLayerTest, OurLinkResetLeavesTheCountOfTheRtusFrames)
+{
+    ResetLink();
+    Feed(RtuFrame(0x73, "C0 C1 81 00 00"));  // FCB 1
+    ASSERT_EQ(Sent(), kAck);
+    m_pEngine->m_nLinkState = 0;  // as after an application failure: the master resets again
+    ResetLink();
+    // The RTU did not reset its link, so its next frame carries FCB 0: new data.
+    Feed(RtuFrame(0x53, "C0 C2 81 00 00"));
+    EXPECT_EQ(Sent(), kAck);
+    EXPECT_EQ(m_pEngine->m_RecvQueue.size(), 1u) << "taken (the first was passed on during the reset)";
+    // Its own reset does restart the count.
+    Feed(RtuFrame(0x40));
+    EXPECT_EQ(Sent(), kAck + " " + kReset);
+    Feed(RtuFrame(0x00));
+    Feed(RtuFrame(0x73, "C0 C3 81 00 00"));  // FCB 1 again
+    EXPECT_EQ(Sent(), kAck);
+    EXPECT_EQ(m_pEngine->m_RecvQueue.size(), 2u);
 }
