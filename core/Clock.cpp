@@ -26,6 +26,11 @@ public:
         return Breakdown(ms.count(), true);
     }
     LocalTime LocalAt(std::time_t t) const override { return Breakdown(static_cast<std::int64_t>(t) * 1000, true); }
+    std::int64_t MonotonicMs() const override
+    {
+        using namespace std::chrono;
+        return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+    }
 };
 
 const SystemClock g_SystemClock;

@@ -30,6 +30,8 @@ public:
     virtual LocalTime LocalNow() const = 0;  // local date and time with milliseconds
     // The local date and time of a calendar time (milliseconds 0).
     virtual LocalTime LocalAt(std::time_t t) const = 0;
+    // Milliseconds on a clock that never jumps, for intervals on the line.
+    virtual std::int64_t MonotonicMs() const = 0;
 };
 
 // The clock in use; the system clock unless a test installed another one.
@@ -38,6 +40,7 @@ const IClock& Clock();
 void SetClock(const IClock* pClock);
 
 inline std::time_t Now() { return Clock().Now(); }
+inline std::int64_t MonotonicMs() { return Clock().MonotonicMs(); }
 
 // A clock that moves only when told to. Its local time is the UTC breakdown of its
 // calendar time, so tests do not depend on the machine's time zone.
@@ -47,6 +50,7 @@ public:
     std::time_t Now() const override;
     LocalTime LocalNow() const override;
     LocalTime LocalAt(std::time_t t) const override;
+    std::int64_t MonotonicMs() const override { return m_nEpochMs; }
 
     void Set(std::int64_t nEpochMs) { m_nEpochMs = nEpochMs; }
     void SetLocal(const LocalTime& t);

@@ -35,6 +35,7 @@ void CQueltProtocol::OnCycle()
 {
     const int nMaster = Address16(g_nMasterAddress);
     const int nRtu = Address16(g_nRtuAddress);
+    AbandonStaleFrame();
     LinkSendStep(nMaster, nRtu);
     TransportReceive(nMaster, nRtu);
     ApplicationStep(nMaster, nRtu);
@@ -73,6 +74,7 @@ void CQueltProtocol::SendLinkRequest(std::uint8_t byFunc, int nDest, int nSrc)
     m_nMaxRetries = 3;
     m_nRetries = 0;
     m_nLastKind = KIND_LINK_REQUEST;
+    m_bRxError = 0;
     Write(frame.data(), dl::kHeaderSize);
     std::copy(frame.begin(), frame.end(), m_LastFrame);
     m_tmResponse = Now();
@@ -93,6 +95,7 @@ void CQueltProtocol::LinkSendStep(int nMaster, int nRtu)
         m_nMaxRetries = element.nMaxRetries;
         m_nRetries = 0;
         if (m_nAwaiting != 0) {
+            m_bRxError = 0;  // the new wait starts clean
             m_tmResponse = Now();
             std::copy_n(element.Frame.data(), nSize, m_LastFrame);
         } else {
@@ -109,6 +112,7 @@ void CQueltProtocol::LinkSendStep(int nMaster, int nRtu)
             AppendRecvText(std::string_view("Receiving Error !\r\n"));
             m_bRxError = 0;
         } else {
+            AbandonFrame();
             AppendRecvText(std::string_view("Receiving TimeOut !\r\n"));
         }
         m_tmResponse = now;

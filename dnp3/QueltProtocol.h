@@ -159,6 +159,10 @@ public:
     int m_nRxBlock = 0;
     std::uint8_t m_RxFrame[kRxFrameSize] = {};
     int m_nRxState = RX_HUNT;
+    std::int64_t m_nLastRxMs = 0;  // monotonic time of the last read that found octets
+    static constexpr std::int64_t kMinSilenceMs = 50;
+    // The silence after which a frame under way is abandoned.
+    static std::int64_t SilenceLimitMs();
 
     int m_bLinkFailed = 0;
     int m_bRxError = 0;
@@ -184,6 +188,12 @@ private:
     void WriteAndShow(const std::uint8_t* pFrame, int nSize, const char* pszPrefix, bool bAwaited);
     void ReceiveOctet(std::uint8_t by);
     void EndDisplayLine();
+    void FlagRxError();
+    void HuntAgainAfterHeader();
+    // A frame under way is given up when the wait for it ran out, or (at the start of a
+    // cycle) after a silence longer than SilenceLimitMs.
+    void AbandonFrame();
+    void AbandonStaleFrame();
     void OnRtuResetLinkStates();
     // False when the queue is full and the segment was dropped.
     bool QueueReceivedData(const std::uint8_t* pFrame, int nLength);

@@ -116,8 +116,10 @@ void CSimRunner::Step()
 
 void CSimRunner::WritePending()
 {
-    if (m_OnTheLine.empty())
+    if (m_OnTheLine.empty()) {
+        m_bSending = false;
         return;
+    }
     std::size_t nDue = m_OnTheLine.size();
     if (m_Options.bPace) {
         // Ten bits an octet: the octets trickle out as they would on a real line, and the
@@ -125,8 +127,10 @@ void CSimRunner::WritePending()
         using namespace std::chrono;
         const auto octet = microseconds(10'000'000 / std::max(m_Options.nBaudRate, 1));
         const auto now = steady_clock::now();
-        if (m_tNextOctet < now - 2 * octet)
-            m_tNextOctet = now;  // the line was idle: no credit for the silence
+        // After an idle line no credit for the silence; a frame under way catches up
+        // instead, as a UART drains its FIFO without a gap however late its feeder is.
+        if (m_tNextOctet < now - 2 * octet && !m_bSending)
+            m_tNextOctet = now;
         nDue = 0;
         while (nDue < m_OnTheLine.size() && m_tNextOctet <= now) {
             ++nDue;
@@ -137,4 +141,5 @@ void CSimRunner::WritePending()
         return;
     m_pLine->Write(m_OnTheLine.data(), static_cast<int>(nDue));
     m_OnTheLine.erase(m_OnTheLine.begin(), m_OnTheLine.begin() + static_cast<long>(nDue));
+    m_bSending = !m_OnTheLine.empty();
 }

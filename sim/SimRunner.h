@@ -55,6 +55,7 @@ private:
     std::vector<std::uint8_t> m_Pending;  // octets the RTU sent, not yet written
     std::vector<std::uint8_t> m_OnTheLine;  // taken from m_Pending, leaving at the line's pace
     std::chrono::steady_clock::time_point m_tNextOctet{};
+    bool m_bSending = false;  // octets were left on the line after the last write
     COutstation m_Outstation;
     std::atomic<bool> m_bStop{false};
     std::thread m_Thread;

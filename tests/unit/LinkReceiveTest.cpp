@@ -2,6 +2,7 @@
 
 #include <random>
 
+#include "core/Config.h"
 #include "support/EngineFixture.h"
 #include "support/Hex.h"
 
@@ -33,6 +34,7 @@ protected:
     {
         EngineTest::SetUp();
         m_pEngine->m_nLinkState = CQueltProtocol::LINK_RESET;
+        m_pEngine->m_nAwaiting = CQueltProtocol::AWAIT_APP;  // an answer is awaited
     }
     std::size_t Queued() const { return m_pEngine->m_RecvQueue.size(); }
 };
@@ -126,5 +128,46 @@ TEST_F(LinkReceiveTest, ShortLenNeverReachesTheDataHandlerAndValidFramesAreStill
         const std::vector<std::uint8_t>& element = m_pEngine->m_RecvQueue.front();
         EXPECT_EQ(ToHex({element.begin() + 8, element.end()}), data) << nRound;
         m_pEngine->m_RecvQueue.clear();
+    }
+}
+
+TEST_F(LinkReceiveTest, SpoiltFrameWhileNothingIsAwaitedFlagsNoError)
+{
+    m_pEngine->m_nAwaiting = 0;
+    Feed(Corrupt(RtuFrame(0x44, UserData(4)), 12));
+    EXPECT_EQ(m_pEngine->m_bRxError, 0) << "it would fail the next request the moment it went out";
+}
+
+TEST_F(LinkReceiveTest, StartOctetsInsideARejectedHeaderAreFound)
+{
+    // Noise that happens to read 05 64 just before a frame: the header it makes fails its
+    // CRC, and the real frame starts inside it.
+    Feed("05 64 " + RtuFrame(0x49));
+    EXPECT_EQ(Sent(), kLinkStatus);
+    Feed("05 64 05 " + RtuFrame(0x44, UserData(20)));
+    EXPECT_EQ(Queued(), 1u);
+}
+
+TEST_F(LinkReceiveTest, FrameCutShortIsAbandonedAfterASilence)
+{
+    const std::string cut = RtuFrame(0x44, UserData(40)).substr(0, 3 * 30);  // 30 of its 56 octets
+    const std::string next = RtuFrame(0x44, UserData(4));
+    // A step that reads nothing for longer than a few octet times (at least 50 ms) ends
+    // the frame; a shorter pause does not.
+    const struct {
+        int nBaud;
+        int nPauseMs;
+        bool bAbandoned;
+    } cases[] = {{9600, 40, false}, {9600, 60, true}, {1200, 40, false}, {1200, 100, true},
+                 {300, 140, false}, {300, 160, true}};
+    for (const auto& c : cases) {
+        g_nBaudRate = c.nBaud;
+        CreateEngine();
+        m_pEngine->m_nLinkState = CQueltProtocol::LINK_RESET;
+        Feed(cut);
+        m_Clock.Advance(c.nPauseMs);
+        m_pEngine->OnCycle();
+        Feed(next);
+        EXPECT_EQ(Queued(), c.bAbandoned ? 1u : 0u) << c.nBaud << " bit/s, " << c.nPauseMs << " ms";
     }
 }

@@ -15,6 +15,8 @@ namespace {
 const std::string kLinkFailure = "链路层通讯失败 ！";
 const std::string kAppFailure = "应用层通信失败 !";
 
+std::vector<std::pair<std::uint8_t, std::string>> TakeListed();
+
 }  // namespace
 
 // The engine against an RTU played by the test: it acknowledges link requests and
@@ -108,6 +110,13 @@ protected:
             --m_nDropAnswers;  // lost on the line
             return;
         }
+        if (m_nCutAnswers > 0) {  // its last octets lost on the line
+            --m_nCutAnswers;
+            const std::uint8_t byTh = static_cast<std::uint8_t>(0xC0 | (m_byRtuTpSeq++ & 0x3F));
+            const std::string frame = RtuFrame(0x44, ToHex({byTh, static_cast<std::uint8_t>(0xC0 | bySeq), 0x81, 0, 0}));
+            Feed(frame.substr(0, frame.size() - 3 * 3));
+            return;
+        }
         if (m_bTwoFragments) {  // FIR and CON, the rest after the confirm
             m_bSecondDue = true;
             m_bySecondAfter = bySeq;
@@ -153,6 +162,7 @@ protected:
     bool m_bCon = false;
     bool m_bTwoFragments = false;
     int m_nDropAnswers = 0;
+    int m_nCutAnswers = 0;
     std::uint8_t m_byIin1 = 0x00;
     bool m_bSecondDue = false;
     std::uint8_t m_bySecondAfter = 0;
@@ -314,6 +324,34 @@ TEST_F(PollCycleTest, LostAnswerIsAskedForAgainAndThePollsGoOn)
     // The read whose answer was lost, the same read again, then the batch goes on.
     EXPECT_EQ(TakeRequests(), (std::vector<std::string>{"01 3C 03 06", "01 3C 03 06", "01 3C 02 06"}));
     EXPECT_EQ(g_AlarmLog.Texts(), std::vector<std::string>{kLinkFailure});
+}
+
+TEST_F(PollCycleTest, AnswerCutShortCostsOneTryAndTheNextAnswerIsTaken)
+{
+    g_nAskMode = ASK_MANUAL;
+    QueueManualCommand(*FindMenuCommand(32791), ManualChoice{});  // class 1
+    m_nCutAnswers = 1;
+    RunFor(20);
+    // The cut frame waits for octets that never come; the answer to the second try must
+    // not be taken as its end.
+    EXPECT_EQ(TakeRequests(), (std::vector<std::string>{"01 3C 02 06", "01 3C 02 06"}));
+    EXPECT_EQ(g_AlarmLog.Texts(), std::vector<std::string>{kLinkFailure});
+    EXPECT_EQ(TakeListed().size(), 1u);
+}
+
+TEST_F(PollCycleTest, SpoiltFrameWhileNothingIsAwaitedFailsNoRequest)
+{
+    g_nAskMode = ASK_MANUAL;
+    RunFor(4);  // the link is reset; nothing to ask
+    std::vector<std::uint8_t> spoilt = FromHex(RtuFrame(0x44, "C0 C0 81 00 00"));
+    spoilt.back() ^= 0x01;
+    Feed(ToHex(spoilt));
+    QueueManualCommand(*FindMenuCommand(32791), ManualChoice{});  // class 1
+    RunFor(5);
+    EXPECT_EQ(TakeRequests(), std::vector<std::string>{"01 3C 02 06"});
+    EXPECT_TRUE(g_AlarmLog.Texts().empty());
+    EXPECT_EQ(RecvText().find("Receiving Error"), std::string::npos);
+    EXPECT_EQ(TakeListed().size(), 1u);
 }
 
 TEST_F(PollCycleTest, ControlWhoseAnswerIsLostIsNeverSentAgain)
