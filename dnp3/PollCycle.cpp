@@ -254,13 +254,11 @@ void CQueltProtocol::SendNextRequest(int nMaster, int nRtu)
 
 bool CQueltProtocol::IsRepeatable(const RequestItem& item)
 {
-    // Asking again changes nothing at the RTU: reads, an immediate freeze, the clock, the
-    // IIN, unsolicited responses off, a delay measurement. Never a control or a freeze
-    // that clears.
+    // Asking again changes nothing at the RTU: reads, the clock, the IIN, unsolicited
+    // responses off, a delay measurement. Never a control, and never a freeze: a second
+    // one would move the moment the counters were frozen.
     switch (item.byFunc) {
     case fc::READ:
-    case fc::IMMED_FREEZE:
-    case fc::IMMED_FREEZE_NR:
     case fc::DISABLE_UNSOLICITED:
     case fc::DELAY_MEASURE:
         return true;

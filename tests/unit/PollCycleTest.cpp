@@ -354,18 +354,23 @@ TEST_F(PollCycleTest, SpoiltFrameWhileNothingIsAwaitedFailsNoRequest)
     EXPECT_EQ(TakeListed().size(), 1u);
 }
 
-TEST_F(PollCycleTest, ControlWhoseAnswerIsLostIsNeverSentAgain)
+TEST_F(PollCycleTest, ControlOrFreezeWhoseAnswerIsLostIsNeverSentAgain)
 {
+    // Sent again, an operate could operate twice and a freeze would move the moment the
+    // counters were frozen: the IIN are read instead.
     g_nAskMode = ASK_MANUAL;
-    ManualChoice choice;
-    choice.nPoint = 3;
-    QueueManualCommand(*FindMenuCommand(32808), choice);  // operate
-    m_nDropAnswers = 1;
-    RunUntilRequests(2);
-    const std::vector<std::string> requests = TakeRequests();
-    ASSERT_EQ(requests.size(), 2u);
-    EXPECT_EQ(requests[0].substr(0, 2), "04");
-    EXPECT_EQ(requests[1], "01 50 01 06") << "the IIN are read instead";
+    for (const int nMenuId : {32808, 32812}) {  // operate; freeze the 32-bit counters
+        ManualChoice choice;
+        choice.nPoint = 3;
+        QueueManualCommand(*FindMenuCommand(nMenuId), choice);
+        m_nDropAnswers = 1;
+        RunUntilRequests(2);
+        RunFor(1);
+        const std::vector<std::string> requests = TakeRequests();
+        ASSERT_EQ(requests.size(), 2u) << nMenuId;
+        EXPECT_EQ(requests[0].substr(0, 2), nMenuId == 32808 ? "04" : "07") << nMenuId;
+        EXPECT_EQ(requests[1], "01 50 01 06") << nMenuId;
+    }
 }
 
 TEST_F(PollCycleTest, RestartAndNeedTimeIndicationsAreFollowed)
