@@ -47,6 +47,15 @@ constexpr std::uint8_t kFinBit = 0x40;
 constexpr std::uint8_t kConBit = 0x20;
 constexpr std::uint8_t kSeqMask = 0x0F;
 
+// The fragment with its length in place of the control octet and the function code.
+ResponseElement ToResponseElement(const std::uint8_t* pFragment, int nLength)
+{
+    ResponseElement element(pFragment, pFragment + nLength);
+    element[0] = static_cast<std::uint8_t>(nLength & 0xFF);
+    element[1] = static_cast<std::uint8_t>(nLength >> 8);
+    return element;
+}
+
 template <std::size_t N>
 void Append(std::deque<Item>& list, const Item (&items)[N])
 {
@@ -60,6 +69,7 @@ void CQueltProtocol::ApplicationStep(int nMaster, int nRtu)
     const std::time_t now = Now();
     const int nScanPeriod = std::max(g_nScanPeriod.load(std::memory_order_relaxed), 2);
 
+    TakeUnsolicited();
     if (ConfirmStep(nMaster, nRtu))
         return;
     if (m_bAppFailed != 0) {
@@ -87,11 +97,36 @@ void CQueltProtocol::ApplicationStep(int nMaster, int nRtu)
 
 bool CQueltProtocol::ConfirmStep(int nMaster, int nRtu)
 {
-    if (m_bConfirmPending == 0)
-        return false;
-    if (SendConfirm(nRtu, nMaster) == 0)
-        m_bConfirmPending = 0;
-    return true;
+    if (m_bConfirmPending != 0) {
+        if (SendConfirm(nRtu, nMaster) == 0)
+            m_bConfirmPending = 0;
+        return true;
+    }
+    if (m_bUnsolConfirmPending != 0) {
+        if (SendUnsolicitedConfirm(nRtu, nMaster) == 0)
+            m_bUnsolConfirmPending = 0;
+        return true;
+    }
+    return false;
+}
+
+void CQueltProtocol::TakeUnsolicited()
+{
+    // Whatever the master is doing, an unsolicited response that asks for a confirm gets
+    // one, or the RTU repeats it for ever. Once confirmed, its events are gone from the
+    // RTU, so whatever it carries is placed like a response's objects.
+    std::erase_if(m_TpResults, [this](const TransportResult& result) {
+        const std::vector<std::uint8_t>& fragment = result.Fragment;
+        if (result.nResult != 1 || fragment.size() < 2 || fragment[1] != fc::UNSOLICITED_RESPONSE)
+            return false;
+        if ((fragment[0] & kConBit) != 0) {
+            m_bUnsolConfirmPending = 1;
+            m_byUnsolConfirmSeq = fragment[0] & kSeqMask;
+        }
+        if (fragment.size() > 4)  // objects beyond the IIN
+            PushResponse(ToResponseElement(fragment.data(), static_cast<int>(fragment.size())));
+        return true;
+    });
 }
 
 void CQueltProtocol::FailureStep()
@@ -158,10 +193,7 @@ void CQueltProtocol::ResponseFragment(std::time_t now)
         m_bConfirmPending = 1;
         m_byConfirmSeq = bySeq;
     }
-    ResponseElement element(m_AppBuf, m_AppBuf + m_nAppLen);
-    element[0] = static_cast<std::uint8_t>(m_nAppLen & 0xFF);
-    element[1] = static_cast<std::uint8_t>(m_nAppLen >> 8);
-    PushResponse(std::move(element), m_byRequestFunc);
+    PushResponse(ToResponseElement(m_AppBuf, m_nAppLen), m_byRequestFunc);
     if ((byCtrl & kFinBit) != 0) {
         m_bInResponse = 0;
         m_byAppWait &= static_cast<std::uint8_t>(~WAIT_RESPONSE);

@@ -62,6 +62,7 @@ public:
 
     // Request builders: 0 handed down, 1 busy or refused, 2 too long, 3 bad function code.
     int SendConfirm(int nRtu, int nMaster);
+    int SendUnsolicitedConfirm(int nRtu, int nMaster);
     int SendRead(int nRtu, int nMaster, const std::uint8_t* pObjects, int nLength);
     int SendWrite(int nRtu, int nMaster, const std::uint8_t* pObjects, int nLength);
     int SendSelect(int nRtu, int nMaster, const std::uint8_t* pObjects, int nLength);
@@ -122,6 +123,8 @@ public:
     std::uint8_t m_TpBuf[kFragmentMax] = {};
     int m_bConfirmPending = 0;
     std::uint8_t m_byConfirmSeq = 0;  // sequence of the response the confirm answers
+    int m_bUnsolConfirmPending = 0;
+    std::uint8_t m_byUnsolConfirmSeq = 0;
     std::uint8_t m_byAppSeq = 0;
     std::uint8_t m_AppBuf[kFragmentMax] = {};
     int m_nAppLen = 0;
@@ -203,6 +206,8 @@ private:
                      int nService, int nRtu, int nMaster, std::uint8_t byWait);
     // The steps of ApplicationStep; those returning bool return true when the cycle ends there.
     bool ConfirmStep(int nMaster, int nRtu);
+    // Takes every unsolicited response out of the transport's results, noting a confirm.
+    void TakeUnsolicited();
     void FailureStep();
     void WaitStep(std::time_t now, int nScanPeriod);
     // A fragment with function code 0x81: checked against the response under way, then

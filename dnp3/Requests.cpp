@@ -12,6 +12,7 @@ namespace {
 enum Service { CONFIRMED = 2, UNCONFIRMED = 1, READINESS = 4 };
 
 constexpr std::uint8_t kFirFin = 0xC0;
+constexpr std::uint8_t kUns = 0x10;
 constexpr std::uint8_t kNoObjects[1] = {};
 
 }  // namespace
@@ -70,6 +71,13 @@ int CQueltProtocol::SendConfirm(int nRtu, int nMaster)
     // The outstation accepts a confirm only with the sequence of the response it confirms.
     return SendFragment(static_cast<std::uint8_t>((m_byConfirmSeq & 0x0F) | kFirFin), fc::CONFIRM, kNoObjects,
                         0, UNCONFIRMED, nRtu, nMaster, 0);
+}
+
+int CQueltProtocol::SendUnsolicitedConfirm(int nRtu, int nMaster)
+{
+    // UNS set, with the unsolicited response's own sequence.
+    return SendFragment(static_cast<std::uint8_t>((m_byUnsolConfirmSeq & 0x0F) | kFirFin | kUns), fc::CONFIRM,
+                        kNoObjects, 0, UNCONFIRMED, nRtu, nMaster, 0);
 }
 
 int CQueltProtocol::SendRead(int nRtu, int nMaster, const std::uint8_t* pObjects, int nLength)

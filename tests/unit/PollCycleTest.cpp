@@ -287,6 +287,38 @@ TEST_F(PollCycleTest, ConfirmGoesFirstEchoesTheResponseAndLeavesTheRequestSequen
     EXPECT_EQ(m_AppCtrls, (std::vector<std::uint8_t>{0xC0, 0xC0, 0xC1, 0xC1, 0xC2, 0xC2}));
 }
 
+TEST_F(PollCycleTest, UnsolicitedResponseIsConfirmedWithItsOwnSequenceAndItsEventsPlaced)
+{
+    for (const int nMode : {ASK_MANUAL, ASK_AUTO}) {
+        g_nAskMode = nMode;
+        CreateEngine();
+        RunFor(4);  // the link is reset
+        TakeRequests();
+        m_AppCtrls.clear();
+        // The null unsolicited response of an RTU's start: FIR, FIN, CON, UNS, sequence 3.
+        Feed(RtuFrame(0x44, "C0 F3 82 80 00"));
+        RunFor(1);
+        // Once, in between the polls of automatic mode.
+        const std::vector<std::string> requests = TakeRequests();
+        ASSERT_EQ(std::count(requests.begin(), requests.end(), "00"), 1) << nMode;
+        const auto at = std::find(requests.begin(), requests.end(), "00") - requests.begin();
+        EXPECT_EQ(m_AppCtrls.at(static_cast<std::size_t>(at)), 0xD3) << nMode;
+        if (nMode == ASK_MANUAL) {
+            EXPECT_TRUE(TakeListed().empty()) << "nothing to place";
+        }
+    }
+    // Events it carries are gone from the RTU once confirmed: they are placed.
+    g_nAskMode = ASK_MANUAL;
+    CreateEngine();
+    RunFor(4);
+    Feed(RtuFrame(0x44, "C1 F4 82 00 00 02 02 17 01 05 00 81 10 27 00 00 00 00"));
+    RunFor(1);
+    EXPECT_EQ(m_AppCtrls.back(), 0xD4);
+    const auto listed = TakeListed();
+    ASSERT_FALSE(listed.empty());
+    EXPECT_EQ(listed.back().second, "02 02 17 01 05 00 81 10 27 00 00 00 00");
+}
+
 TEST_F(PollCycleTest, SilentRtuGivesThreeLinkAlarmsThenOneApplicationAlarmAndRecovers)
 {
     g_nAskMode = ASK_AUTO;
