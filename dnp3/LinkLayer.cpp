@@ -227,6 +227,8 @@ void CQueltProtocol::HandleHeaderFrame(const std::uint8_t* pFrame)
 void CQueltProtocol::HandleDataFrame(const std::uint8_t* pFrame, int nLength)
 {
     const std::uint8_t byCtrl = pFrame[3];
+    if ((m_nAwaiting & AWAIT_APP) != 0)
+        m_tmResponse = Now();  // each frame of a long response gives the next its time
     switch (byCtrl & dl::FUNC) {
     case dl::UNCONFIRMED_USER_DATA:
         QueueReceivedData(pFrame, nLength);

@@ -2,6 +2,7 @@
 // reassembled into one fragment.
 #include <algorithm>
 
+#include "core/Clock.h"
 #include "dnp3/FunctionCodes.h"
 #include "dnp3/QueltProtocol.h"
 #include "monitor/AlarmLog.h"
@@ -107,6 +108,10 @@ void CQueltProtocol::TransportReceive(int, int)
     }
     std::copy_n(segment + 1, nData, m_TpBuf + m_nTpFill);
     m_nTpFill += nData;
+    // A response that keeps coming is never abandoned while it flows: at 1200 bit/s a
+    // fragment of 2048 octets takes longer than the whole time-out.
+    if (m_byAppWait != 0 && m_nTpFill > 0 && IsAwaitedFragment(m_TpBuf[0]))
+        m_tRequest = Now();
     if ((th & 0x80) != 0) {  // FIN
         PushTransportResult(1, m_TpBuf, m_nTpFill);
         m_bTpActive = 0;

@@ -371,6 +371,42 @@ TEST_F(PollCycleTest, AnswerCutShortCostsOneTryAndTheNextAnswerIsTaken)
     EXPECT_EQ(TakeListed().size(), 1u);
 }
 
+TEST_F(PollCycleTest, LongResponseAtTheDefaultLineSpeedIsWaitedForWhileItFlows)
+{
+    // 2048 octets in nine frames take about 22 s at 1200 bit/s, far beyond the 9 s
+    // response time-out; every frame of the answer restarts the wait.
+    g_nAskMode = ASK_MANUAL;
+    m_bAnswer = false;
+    QueueManualCommand(*FindMenuCommand(32796), ManualChoice{});  // all analogs
+    RunUntilRequests(1);
+    std::vector<std::uint8_t> fragment(2048, 0x00);
+    fragment[0] = static_cast<std::uint8_t>(0xC0 | (m_AppCtrls.back() & 0x0F));
+    fragment[1] = 0x81;
+    std::string line;
+    for (std::size_t nPos = 0; nPos < fragment.size(); nPos += 249) {
+        const std::size_t n = std::min<std::size_t>(249, fragment.size() - nPos);
+        std::vector<std::uint8_t> segment(n + 1);
+        segment[0] = static_cast<std::uint8_t>((m_byRtuTpSeq++ & 0x3F) | (nPos == 0 ? 0x40 : 0) |
+                                               (nPos + n == fragment.size() ? 0x80 : 0));
+        std::copy_n(fragment.begin() + static_cast<long>(nPos), n, segment.begin() + 1);
+        line += RtuFrame(0x44, ToHex(segment)) + " ";
+    }
+    const std::vector<std::uint8_t> octets = FromHex(line);
+    for (std::size_t nPos = 0; nPos < octets.size(); nPos += 12) {  // 12 octets a poll step
+        m_Clock.Advance(100);
+        const auto first = octets.begin() + static_cast<long>(nPos);
+        Feed(ToHex({first, first + static_cast<long>(std::min<std::size_t>(12, octets.size() - nPos))}));
+        m_pEngine->OnCycle();
+        Serve();
+    }
+    RunFor(1);
+    EXPECT_EQ(TakeRequests(), std::vector<std::string>{"01 1E 02 06"}) << "asked once";
+    EXPECT_TRUE(g_AlarmLog.Texts().empty());
+    const auto listed = TakeListed();
+    ASSERT_EQ(listed.size(), 1u);
+    EXPECT_EQ(listed[0].second.size(), 3u * 2044 - 1);
+}
+
 TEST_F(PollCycleTest, SpoiltFrameWhileNothingIsAwaitedFailsNoRequest)
 {
     g_nAskMode = ASK_MANUAL;
