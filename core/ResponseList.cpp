@@ -29,3 +29,11 @@ void ClearResponses()
     std::lock_guard lock(g_csResponseList);
     g_ResponseList.clear();
 }
+
+ResponseElement ToResponseElement(const std::uint8_t* pFragment, int nLength)
+{
+    ResponseElement element(pFragment, pFragment + nLength);
+    element[0] = static_cast<std::uint8_t>(nLength & 0xFF);
+    element[1] = static_cast<std::uint8_t>(nLength >> 8);
+    return element;
+}

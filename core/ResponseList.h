@@ -17,6 +17,9 @@ struct ListedResponse {
 
 extern std::deque<ListedResponse> g_ResponseList;
 
+// The element of a fragment of at least two octets: its length in place of the control
+// octet and the function code.
+ResponseElement ToResponseElement(const std::uint8_t* pFragment, int nLength);
 // Appends under g_csResponseList.
 void PushResponse(ResponseElement element, std::uint8_t byAnswers = 0);
 // Removes the oldest under g_csResponseList; false when the list is empty.

@@ -47,15 +47,6 @@ constexpr std::uint8_t kFinBit = 0x40;
 constexpr std::uint8_t kConBit = 0x20;
 constexpr std::uint8_t kSeqMask = 0x0F;
 
-// The fragment with its length in place of the control octet and the function code.
-ResponseElement ToResponseElement(const std::uint8_t* pFragment, int nLength)
-{
-    ResponseElement element(pFragment, pFragment + nLength);
-    element[0] = static_cast<std::uint8_t>(nLength & 0xFF);
-    element[1] = static_cast<std::uint8_t>(nLength >> 8);
-    return element;
-}
-
 template <std::size_t N>
 void Append(std::deque<Item>& list, const Item (&items)[N])
 {
@@ -89,6 +80,7 @@ void CQueltProtocol::ApplicationStep(int nMaster, int nRtu)
         WaitStep(now, nScanPeriod);
         return;
     }
+    TakeLateControlEchoes();
     const bool bEnd = g_nAskMode.load(std::memory_order_relaxed) == ASK_AUTO ? PlanAutomatic(now, nScanPeriod)
                                                                              : PlanManual(now, nScanPeriod);
     if (!bEnd)
@@ -174,6 +166,10 @@ void CQueltProtocol::ResponseFragment(std::time_t now)
     const std::uint8_t bySeq = byCtrl & kSeqMask;
     const bool bFir = (byCtrl & kFirBit) != 0;
     if (!IsAwaitedFragment(byCtrl)) {
+        if (m_bInResponse == 0 && IsLateControlEcho(m_AppBuf, m_nAppLen)) {
+            LateControlEcho();  // the wait for the request now outstanding goes on
+            return;
+        }
         if (m_bInResponse == 0) {
             // Left over from an earlier exchange: it answers nothing asked now.
             AddAlarm(!bFir ? "响应首段缺少FIR标志, 已丢弃 !" : "响应序号与请求不符, 已丢弃 !");
@@ -187,6 +183,8 @@ void CQueltProtocol::ResponseFragment(std::time_t now)
     }
     m_nAppRetry = 0;
     m_tRequest = now;  // each fragment gives the next one the whole time-out
+    if (bFir && m_Control.bAnswerDue && bySeq == m_Control.bySeq)
+        TakeControlEcho(m_AppBuf, m_nAppLen, false);
     if (bFir && m_nAppLen >= 3)
         FollowIndications(m_AppBuf[2]);
     if ((byCtrl & kConBit) != 0) {
@@ -362,6 +360,8 @@ int CQueltProtocol::DispatchRequest(const RequestItem& item, int nMaster, int nR
         return 0;  // no other write is ever queued: dropped unsent
     case fc::SELECT:
     case fc::OPERATE: {
+        if (item.byFunc == fc::OPERATE && !OperateMayFollow())
+            return 0;  // dropped unsent
         std::uint8_t control[18];
         const int n = BuildControlObjects(control, g_CtrlCmd.m_nPoint, g_CtrlCmd.m_nCloseTrip,
                                           g_CtrlCmd.m_lRelayTime);

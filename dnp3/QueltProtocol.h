@@ -139,6 +139,19 @@ public:
     int m_bInResponse = 0;            // a FIR fragment came, the FIN one has not yet
     std::uint8_t m_byNextRespSeq = 0;  // the sequence the next fragment must carry
 
+    // The last select or operate sent, until its echo came.
+    struct ControlSent {
+        std::uint8_t byFunc = 0;
+        std::uint8_t bySeq = 0;
+        std::vector<std::uint8_t> Objects;
+        bool bAnswerDue = false;
+    };
+    ControlSent m_Control;
+    // What the last select's echo said: the operate that follows it depends on it.
+    enum class SelectOutcome { AWAITED, CONFIRMED, REFUSED, MISMATCH, LATE };
+    SelectOutcome m_SelectOutcome = SelectOutcome::AWAITED;
+    std::uint8_t m_bySelectStatus = 0;
+
     // Link state.
     std::uint8_t m_nLinkState = 0;
     std::uint8_t m_nAwaiting = 0;
@@ -220,6 +233,17 @@ private:
     void DropEarlierFailures();
     void PushTransportResult(int nResult, const std::uint8_t* pFragment, int nLength);
     void FailFragment();
+    void RememberControl(std::uint8_t byFunc, std::uint8_t bySeq, const std::uint8_t* pObjects, int nLength);
+    void ForgetControlSeq(std::uint8_t bySeq);
+    // A response to the control sent last, come after another request went out.
+    bool IsLateControlEcho(const std::uint8_t* pFragment, int nLength) const;
+    // The echo answers the control: a select's is judged for the operate that follows.
+    void TakeControlEcho(const std::uint8_t* pFragment, int nLength, bool bLate);
+    // The late echo in m_AppBuf: confirmed if asked, judged, handed on as the control's answer.
+    void LateControlEcho();
+    void TakeLateControlEchoes();
+    // False (with the alarm saying why) when the operate must not follow its select.
+    bool OperateMayFollow();
     bool PlanAutomatic(std::time_t now, int nScanPeriod);
     bool PlanManual(std::time_t now, int nScanPeriod);
     void SendNextRequest(int nMaster, int nRtu);

@@ -51,6 +51,7 @@ int CQueltProtocol::SendRequest(std::uint8_t byFunc, const std::uint8_t* pObject
         // Only requests step the counter: a confirm echoes the response it confirms, and
         // an operate must carry its select's sequence plus one.
         m_byAppSeq = static_cast<std::uint8_t>((bySeq + 1) & 0x0F);
+        ForgetControlSeq(bySeq);
         m_nAppRetry = 0;
         m_tRequest = Now();
         DropEarlierFailures();
@@ -93,7 +94,8 @@ int CQueltProtocol::SendWrite(int nRtu, int nMaster, const std::uint8_t* pObject
 int CQueltProtocol::SendSelect(int nRtu, int nMaster, const std::uint8_t* pObjects, int nLength)
 {
     const int nResult = SendRequest(fc::SELECT, pObjects, nLength, CONFIRMED, nRtu, nMaster);
-    if (nResult == 0) {  // the time first: the GUI never sees the flag with an older time
+    if (nResult == 0) {
+        RememberControl(fc::SELECT, m_byRequestSeq, pObjects, nLength);  // the time first: the GUI never sees the flag with an older time
         g_CtrlCmd.m_tSelect.store(Now(), std::memory_order_relaxed);
         g_CtrlCmd.m_bSelectPending.store(1, std::memory_order_release);
     }
@@ -104,6 +106,7 @@ int CQueltProtocol::SendOperate(int nRtu, int nMaster, const std::uint8_t* pObje
 {
     const int nResult = SendRequest(fc::OPERATE, pObjects, nLength, CONFIRMED, nRtu, nMaster);
     if (nResult == 0) {
+        RememberControl(fc::OPERATE, m_byRequestSeq, pObjects, nLength);
         g_CtrlCmd.m_tOperate.store(Now(), std::memory_order_relaxed);
         g_CtrlCmd.m_bOperatePending.store(1, std::memory_order_release);
     }

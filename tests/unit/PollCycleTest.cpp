@@ -123,7 +123,23 @@ protected:
             SendResponse(static_cast<std::uint8_t>(0xA0 | bySeq), "1E 02 01 00 00 00 00 01 01 00");
             return;
         }
-        SendResponse(static_cast<std::uint8_t>(0xC0 | bySeq | (m_bCon ? 0x20 : 0)), "");
+        std::string echo;  // a select or operate is answered with its objects and a status
+        if (segment.at(2) == 0x03 || segment.at(2) == 0x04) {
+            std::vector<std::uint8_t> objects(segment.begin() + 3, segment.end());
+            objects.at(5) = static_cast<std::uint8_t>(objects.at(5) + m_nEchoIndexDelta);
+            objects.back() = m_byControlStatus;
+            echo = ToHex(objects);
+        }
+        const std::uint8_t byCtrl = static_cast<std::uint8_t>(0xC0 | bySeq | (m_bCon ? 0x20 : 0));
+        if (m_nHoldAnswers > 0) {  // answered only once the next request has come
+            --m_nHoldAnswers;
+            m_Held.emplace_back(byCtrl, echo);
+            return;
+        }
+        for (const auto& [byHeldCtrl, heldEcho] : m_Held)
+            SendResponse(byHeldCtrl, heldEcho);
+        m_Held.clear();
+        SendResponse(byCtrl, echo);
     }
     void SendResponse(std::uint8_t byAppCtrl, const std::string& objects)
     {
@@ -164,6 +180,10 @@ protected:
     int m_nDropAnswers = 0;
     int m_nCutAnswers = 0;
     std::uint8_t m_byIin1 = 0x00;
+    std::uint8_t m_byControlStatus = 0x00;
+    int m_nEchoIndexDelta = 0;  // a control echoed for another point
+    int m_nHoldAnswers = 0;
+    std::vector<std::pair<std::uint8_t, std::string>> m_Held;
     bool m_bSecondDue = false;
     std::uint8_t m_bySecondAfter = 0;
     std::uint8_t m_byRtuTpSeq = 0;
@@ -438,6 +458,71 @@ TEST_F(PollCycleTest, ControlOrFreezeWhoseAnswerIsLostIsNeverSentAgain)
         ASSERT_EQ(requests.size(), 2u) << nMenuId;
         EXPECT_EQ(requests[0].substr(0, 2), nMenuId == 32808 ? "04" : "07") << nMenuId;
         EXPECT_EQ(requests[1], "01 50 01 06") << nMenuId;
+    }
+}
+
+TEST_F(PollCycleTest, OperateFollowsOnlyAGoodEchoOfItsSelect)
+{
+    const std::string kNoEcho = "遥控选点无返校, 遥控执行已取消 !";
+    const struct {
+        const char* what;
+        std::uint8_t byStatus;
+        int nIndexDelta;
+        int nDrop;
+        std::vector<std::string> functions;  // of the requests sent
+        std::vector<std::string> alarms;
+    } cases[] = {
+        {"echo with status 0", 0, 0, 0, {"03", "04"}, {}},
+        {"refused", 4, 0, 0, {"03"}, {"遥控选点返校状态 4, 遥控执行已取消 !"}},
+        {"another point echoed", 0, 1, 0, {"03"}, {"遥控选点返校不符, 遥控执行已取消 !"}},
+        {"no echo", 0, 0, 1, {"03", "01"}, {kLinkFailure, kNoEcho}},
+    };
+    g_nAskMode = ASK_MANUAL;
+    for (const auto& c : cases) {
+        CreateEngine();
+        g_AlarmLog.Clear();
+        TakeRequests();
+        m_byControlStatus = c.byStatus;
+        m_nEchoIndexDelta = c.nIndexDelta;
+        m_nDropAnswers = c.nDrop;
+        ManualChoice choice;
+        choice.nPoint = 5;
+        QueueManualCommand(*FindMenuCommand(32817), choice);  // select and operate
+        RunFor(20);
+        std::vector<std::string> functions;
+        for (const std::string& request : TakeRequests())
+            functions.push_back(request.substr(0, 2));
+        EXPECT_EQ(functions, c.functions) << c.what;
+        EXPECT_EQ(g_AlarmLog.Texts(), c.alarms) << c.what;
+    }
+}
+
+TEST_F(PollCycleTest, LateControlEchoStillAnswersTheControl)
+{
+    // The echo comes after the IIN read that replaced the control went out: it is the
+    // control's answer, whatever else is awaited; an operate after a late select is not
+    // sent (a strict RTU refuses it after the read in between).
+    g_nAskMode = ASK_MANUAL;
+    for (const int nMenuId : {32808, 32817}) {  // operate alone; select and operate
+        CreateEngine();
+        ClearResponses();
+        g_AlarmLog.Clear();
+        TakeRequests();
+        m_nHoldAnswers = 1;
+        ManualChoice choice;
+        choice.nPoint = 5;
+        QueueManualCommand(*FindMenuCommand(nMenuId), choice);
+        RunFor(20);
+        const auto listed = TakeListed();
+        ASSERT_GE(listed.size(), 2u) << nMenuId;
+        const std::uint8_t byControl = nMenuId == 32808 ? fc::OPERATE : fc::SELECT;
+        EXPECT_EQ(listed[0].first, byControl) << "the echo, handed on as the control's answer";
+        EXPECT_EQ(listed[0].second.substr(0, 2), "0C") << nMenuId;
+        EXPECT_EQ(listed[1].first, fc::READ) << "then the IIN read's own answer";
+        std::vector<std::string> expected = {kLinkFailure};
+        if (nMenuId == 32817)
+            expected.push_back("遥控选点返校超时, 遥控执行已取消 !");
+        EXPECT_EQ(g_AlarmLog.Texts(), expected) << nMenuId;
     }
 }
 
