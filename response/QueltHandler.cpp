@@ -130,8 +130,19 @@ void CQueltHandler::ProcessResponses()
     m_dwCto = WholeSecondsOfDay();
     ResponseElement element;
     std::uint8_t byAnswers = 0;
+    m_nRepeats = 0;
     while (PopResponse(element, &byAnswers))
         ProcessElement(element.data(), static_cast<int>(element.size()), byAnswers);
+    if (m_nRepeats > 0)  // once per batch, not once per event
+        AddAlarm("重复事件已忽略: " + std::to_string(m_nRepeats));
+}
+
+void CQueltHandler::ListEvent(std::uint32_t dwTime, int nPoint, int nState)
+{
+    if (m_Repeats.IsRepeat(nPoint, nState, dwTime))
+        ++m_nRepeats;
+    else
+        AddAlarm(SoeLine(dwTime, nPoint, nState));
 }
 
 void CQueltHandler::ProcessElement(const std::uint8_t* pElement, int nLength, std::uint8_t byAnswers)
@@ -215,9 +226,9 @@ int CQueltHandler::DecodeBinaryEvents(const CObjectReader& r, int p, const Objec
         const int nState = (r.U8(nFlag) & 0x80) != 0 ? 1 : 0;
         g_RtuPoints[0].pYX[nPoint].byState = static_cast<std::uint8_t>(nState);
         if (byVar == 2)
-            AddAlarm(SoeLine(r.U32(nFlag + 1), nPoint, nState));
+            ListEvent(r.U32(nFlag + 1), nPoint, nState);
         else if (byVar == 3)
-            AddAlarm(SoeLine(m_dwCto + r.U16(nFlag + 1), nPoint, nState));
+            ListEvent(m_dwCto + r.U16(nFlag + 1), nPoint, nState);
     }
     return nFirst + nSize * range.nCount;
 }

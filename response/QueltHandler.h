@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "response/EventRepeats.h"
 #include "response/FrameHandler.h"
 #include "response/ObjectReader.h"
 
@@ -44,8 +45,13 @@ private:
     // Ends the element because an object runs past its end.
     static int Truncated(const CObjectReader& r);
 
+    // Lists one event line, or counts a repeat of one listed lately.
+    void ListEvent(std::uint32_t dwTime, int nPoint, int nState);
+
     // Common time of occurrence: carried across the objects and elements of one call.
     std::uint32_t m_dwCto = 0;
+    CEventRepeats m_Repeats;
+    int m_nRepeats = 0;  // in this call
 };
 
 // The select and operate watches (timers 2 and 3): an alarm once 15 s have passed

@@ -64,6 +64,11 @@ void COutstation::OnFrame(const std::vector<std::uint8_t>& frame)
     const int nDest = frame[4] | (frame[5] << 8);
     if (nDest != m_Options.nAddress || (byCtrl & dl::DIR) == 0)
         return;  // not for us, or not from a master
+    if (m_Options.nLoseMasterEvery > 0 && ++m_nMasterFrames % m_Options.nLoseMasterEvery == 0) {
+        if (m_Log)
+            m_Log("frame from the master lost");
+        return;
+    }
     if ((byCtrl & dl::PRM) == 0) {
         OnSecondaryFrame(byCtrl & dl::FUNC);  // an answer to our own primary frame
         return;
@@ -280,6 +285,7 @@ void COutstation::StopFaults()
     const SimOptions healthy;
     m_Options.nSilentAfter = healthy.nSilentAfter;
     m_Options.nCorruptEvery = healthy.nCorruptEvery;
+    m_Options.nLoseMasterEvery = healthy.nLoseMasterEvery;
     m_Options.nBusyMs = healthy.nBusyMs;
     m_Options.bCrobFail = healthy.bCrobFail;
     m_Options.bOperateFail = healthy.bOperateFail;

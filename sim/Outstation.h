@@ -126,6 +126,7 @@ private:
     bool m_bPrimaryReset = false;  // the master acknowledged our reset
     int m_nPrimaryFcb = 1;
     int m_nFramesSent = 0;
+    int m_nMasterFrames = 0;  // frames from the master, for the loss fault
     long long m_llOctetsIn = 0;
     long long m_llOctetsOut = 0;
     std::vector<std::uint8_t> m_Fragment;  // transport reassembly, at most kMaxRequest

@@ -31,6 +31,7 @@ const IntOption kIntOptions[] = {
     {"--select-timeout", &SimOptions::nSelectTimeout, 1, 3600},
     {"--reply-delay-ms", &SimOptions::nReplyDelayMs, 0, 60000}, {"--restart-after", &SimOptions::nRestartAfter, 1, 1 << 30},
     {"--bad-segment-every", &SimOptions::nBadSegmentEvery, 1, 1 << 30},
+    {"--lose-master-every", &SimOptions::nLoseMasterEvery, 1, 1 << 30},
 };
 
 struct FlagOption {
@@ -129,6 +130,8 @@ const char* SimUsage()
            "Faults:\n"
            "  --silent-after N     stop answering after N requests\n"
            "  --corrupt-every N    flip a CRC octet of every N-th frame sent\n"
+           "  --lose-master-every N  every N-th frame from the master is lost, as if\n"
+           "                       spoilt on the line (its confirms and ACKs too)\n"
            "  --busy               data flow control (DFC) for 6 s after every link reset\n"
            "  --busy-ms N          the same for N ms\n"
            "  --crob-fail          every select and operate fails\n"

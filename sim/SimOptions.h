@@ -25,6 +25,7 @@ struct SimOptions {
     // Faults.
     int nSilentAfter = -1;  // stop answering after this many requests
     int nCorruptEvery = 0;  // flip a CRC octet of every n-th frame sent
+    int nLoseMasterEvery = 0;  // every n-th frame from the master is lost, as if spoilt
     int nBusyMs = 0;        // DFC in ACKs and link status this long after each link reset
     bool bCrobFail = false; // every select and operate fails (status 4)
     bool bOperateFail = false;  // selects are accepted, every operate refused (status 4)

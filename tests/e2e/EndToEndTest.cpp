@@ -380,6 +380,21 @@ TEST_F(EndToEndTest, EveryFifthFrameCorruptedTheMasterStillPollsAndLosesNoEvent)
     EXPECT_EQ(CountRtuLog("counters frozen"), 1) << "the start-up sequence ran once";
 }
 
+// The master's frames lost instead: when a confirm is lost the RTU (rightly) sends the
+// same events again, and each must still be listed once.
+TEST_F(EndToEndTest, EveryFifthFrameOfTheMasterLostEachEventIsListedOnce)
+{
+    g_nAskMode = ASK_AUTO;
+    SimOptions options;
+    options.nLoseMasterEvery = 5;
+    options.nChangeMs = 300;
+    Start(options);
+    ASSERT_TRUE(RunUntil([this] { return CountRtuLog("read 60.2") >= 6; }, 120)) << RtuLog().size();
+    ASSERT_TRUE(DeliverAllEvents(60));
+    EXPECT_GE(CountRtuLog("frame from the master lost"), 5);
+    EXPECT_EQ(ReportedEventLines(), ExpectedEventLines());
+}
+
 // The channel dialog's port change, twenty times while the master polls at 9600 bit/s:
 // no deadlock, and polling resumes each time the engine is back on the RTU's line.
 TEST_F(EndToEndTest, PortChangedTwentyTimesWhilePollingNeverStallsThePollThread)

@@ -294,6 +294,23 @@ TEST_F(ResponseDecodeTest, ProcessResponsesDrainsEveryElementInOrderAndCarriesTh
     EXPECT_EQ(g_AlarmLog.Texts(), std::vector<std::string>{kDay + "15:30:00:  0 站号=54 点号=2 状态=1"});
 }
 
+TEST_F(ResponseDecodeTest, EventsSentAgainAfterALostConfirmAreListedOnce)
+{
+    // The RTU did not get the confirm of the first response and sends its events again,
+    // with a new one; a later change of the same point is a new event.
+    const std::string first = "02 02 28 02 00 03 00 81 10 27 00 00 00 00 04 00 01 20 27 00 00 00 00";
+    EXPECT_EQ(Decode(first).size(), 2u);
+    const std::string again = first + " 02 02 28 01 00 03 00 01 30 27 00 00 00 00";
+    EXPECT_EQ(Decode(again), (std::vector<std::string>{kDay + "00:00:10: 32 站号=54 点号=3 状态=0",
+                                                      "重复事件已忽略: 2"}));
+    // The same point and state at another millisecond, and the same time with the other
+    // state, are events of their own.
+    EXPECT_EQ(Decode("02 02 28 02 00 03 00 81 11 27 00 00 00 00 03 00 01 10 27 00 00 00 00").size(), 2u);
+    // Relative times after a CTO are compared as the times they make.
+    EXPECT_EQ(Decode("33 01 07 01 10 27 00 00 00 00 02 03 28 01 00 03 00 81 00 00"),
+              std::vector<std::string>{"重复事件已忽略: 1"});
+}
+
 TEST_F(ResponseDecodeTest, UnansweredSelectTimesOutOnceAfterFifteenSeconds)
 {
     m_Clock.SetLocal({2026, 12, 10, 10, 0, 0, 0});
