@@ -26,6 +26,7 @@ void CreateChannelObjects()
 void StopPollThread()
 {
     g_Channels.nStop.store(1, std::memory_order_release);
+    WakePollThread();
     if (g_Channels.PollThread.joinable())
         g_Channels.PollThread.join();
 }
@@ -48,6 +49,7 @@ void CreateChannels()
 
 void RecreateChannels()
 {
+    const auto offTheLines = KeepPollThreadOffTheLines();
     std::lock_guard lock(g_csChannel);
     g_Channels.pChannel[0].reset();
     g_Channels.pChannel[1].reset();

@@ -1,5 +1,10 @@
 #include "channel/Protocol.h"
 
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -91,16 +96,83 @@ void CProtocol::PollStep()
     OnCycle();
 }
 
+namespace {
+
+constexpr int kPollMs = 100;   // the longest wait: every time-out is checked this often
+constexpr int kBurstMax = 16;  // steps in a row while a channel has work at once
+
+int WakeDescriptor()
+{
+    static const int fd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    return fd;
+}
+
+// Held by the poll thread while it waits on the lines' descriptors: a port closed under
+// a poll(2) stays busy for whoever opens it next.
+std::mutex g_mxLineWait;
+
+void WaitForWork()
+{
+    std::lock_guard waiting(g_mxLineWait);
+    pollfd fds[3];
+    nfds_t n = 0;
+    if (WakeDescriptor() >= 0)
+        fds[n++] = {WakeDescriptor(), POLLIN, 0};
+    {
+        std::lock_guard lock(g_csChannel);
+        for (const auto& pChannel : g_Channels.pChannel)
+            if (pChannel && pChannel->LineDescriptor() >= 0)
+                fds[n++] = {pChannel->LineDescriptor(), POLLIN, 0};
+    }
+    // A channel replaced meanwhile leaves a stale descriptor here: at worst the wait runs
+    // its 100 ms, and the new channel wakes it anyway.
+    (void)::poll(fds, n, kPollMs);
+    std::uint64_t nWakes = 0;
+    if (WakeDescriptor() >= 0)
+        (void)!::read(WakeDescriptor(), &nWakes, sizeof nWakes);
+    int nSettleMs = 0;
+    {
+        std::lock_guard lock(g_csChannel);
+        for (const auto& pChannel : g_Channels.pChannel)
+            if (pChannel)
+                nSettleMs = std::max(nSettleMs, pChannel->SettleMs());
+    }
+    if (nSettleMs > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::min(nSettleMs, kPollMs)));
+}
+
+}  // namespace
+
+std::unique_lock<std::mutex> KeepPollThreadOffTheLines()
+{
+    WakePollThread();
+    return std::unique_lock<std::mutex>(g_mxLineWait);
+}
+
+void WakePollThread()
+{
+    const std::uint64_t one = 1;
+    if (WakeDescriptor() >= 0)
+        (void)!::write(WakeDescriptor(), &one, sizeof one);
+}
+
 int PollThreadProc()
 {
     for (;;) {
-        for (int i = 0; i < 2; ++i) {
-            std::lock_guard lock(g_csChannel);
-            if (CProtocol* pChannel = g_Channels.pChannel[i].get())
-                pChannel->PollStep();
-        }
+        bool bMore = false;
+        int nSteps = 0;
+        do {
+            bMore = false;
+            for (int i = 0; i < 2; ++i) {
+                std::lock_guard lock(g_csChannel);
+                if (CProtocol* pChannel = g_Channels.pChannel[i].get()) {
+                    pChannel->PollStep();
+                    bMore = bMore || pChannel->WantsCycle();
+                }
+            }
+        } while (bMore && ++nSteps < kBurstMax);
         if (g_Channels.nStop.load(std::memory_order_acquire) != 0)
             return 0;
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        WaitForWork();
     }
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <ctime>
 #include <memory>
+#include <mutex>
 
 #include "channel/Line.h"
 
@@ -34,6 +35,14 @@ public:
 
     // One poll step; only the poll thread calls it, under g_csChannel.
     void PollStep();
+    // Work the channel could do at once, without waiting for the line or the clock: the
+    // poll thread steps it again before it waits.
+    virtual bool WantsCycle() const { return false; }
+    // How long the rest of a frame under way still needs on the line (0: none under way),
+    // so that a frame costs a step or two rather than one per octet.
+    virtual int SettleMs() const { return 0; }
+    // For poll(2): readable when octets arrive; -1 when the line has none.
+    int LineDescriptor() const { return m_pLine->Descriptor(); }
 
     int Port() const { return m_nPort; }
     bool IsPortOpen() const { return m_pLine->IsOpen(); }
@@ -47,6 +56,12 @@ protected:
     int m_nWriteMsPerOctet = 0;
 };
 
-// The poll thread: every 100 ms one poll step for entry 0 and then entry 1 of the channel
-// table, each under g_csChannel, until the stop flag is set. Returns 0.
+// The poll thread: one poll step for entry 0 and then entry 1 of the channel table, each
+// under g_csChannel, until the stop flag is set; then it sleeps until octets arrive on a
+// line, WakePollThread is called or 100 ms have passed, whichever comes first. Returns 0.
 int PollThreadProc();
+// Ends the poll thread's wait at once (the stop flag, new channels, a changed queue).
+void WakePollThread();
+// Ends its wait and keeps it from waiting on the lines until the lock is released: hold
+// it while channels (and their ports) are replaced. Take it before g_csChannel.
+std::unique_lock<std::mutex> KeepPollThreadOffTheLines();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <mutex>
 
+#include "channel/Protocol.h"
 #include "commands/CommandTable.h"
 #include "core/Clock.h"
 #include "core/Locks.h"
@@ -52,9 +53,12 @@ void DeleteAllCommands()
 
 void SetRunCount(int nRunTimes)
 {
-    std::lock_guard lock(g_csChannel);
-    g_nRunCount = nRunTimes;
-    g_bCmdLoop = nRunTimes == 0 ? 1 : 0;
+    {
+        std::lock_guard lock(g_csChannel);
+        g_nRunCount = nRunTimes;
+        g_bCmdLoop = nRunTimes == 0 ? 1 : 0;
+    }
+    WakePollThread();  // the next run may be due
 }
 
 void ResetCtrlCommand()
@@ -82,10 +86,11 @@ ManualChoice ManualChoicePresets(const MenuCommand& command)
     return choice;
 }
 
-void QueueManualCommand(const MenuCommand& command, const ManualChoice& choice)
+namespace {
+
+// The entries and the run count, never half written for the poll thread.
+void QueueUnderLock(const MenuCommand& command, const ManualChoice& choice, bool bPair, int nEntries)
 {
-    const bool bPair = command.kind == CommandKind::SelectAndOperate;
-    const int nEntries = bPair ? 2 : 1;
     std::lock_guard lock(g_csChannel);
     int nAt = 0;
     if (choice.nQueueMode != 0)
@@ -106,4 +111,14 @@ void QueueManualCommand(const MenuCommand& command, const ManualChoice& choice)
     }
     g_nRunCount = choice.nRunTimes;
     g_bCmdLoop = choice.nRunTimes == 0 ? 1 : 0;  // taken over even when nothing was added
+}
+
+}  // namespace
+
+void QueueManualCommand(const MenuCommand& command, const ManualChoice& choice)
+{
+    const bool bPair = command.kind == CommandKind::SelectAndOperate;
+    const int nEntries = bPair ? 2 : 1;
+    QueueUnderLock(command, choice, bPair, nEntries);
+    WakePollThread();  // the next run may be due
 }

@@ -41,6 +41,23 @@ void CQueltProtocol::OnCycle()
     ApplicationStep(nMaster, nRtu);
 }
 
+bool CQueltProtocol::WantsCycle() const
+{
+    // Each of these moves on in one cycle, so the poll thread's burst of steps ends.
+    const bool bLinkReady = m_nLinkState == LINK_RESET && (m_nAwaiting & AWAIT_LINK) == 0 && m_SendQueue.empty() &&
+                            m_bRemoteBusy == 0 && m_bLinkFailed == 0;
+    if (!m_SendQueue.empty())
+        return (m_nAwaiting & AWAIT_LINK) == 0 && m_bRemoteBusy == 0;  // a frame to write
+    if (!m_RecvQueue.empty() || m_bLinkFailed != 0)
+        return true;  // a segment (or a failure) for the transport
+    if (m_byAppWait != 0)
+        return !m_TpResults.empty();  // a fragment that may be the answer
+    if (!bLinkReady)
+        return false;
+    return m_bConfirmPending != 0 || m_bUnsolConfirmPending != 0 || m_bAppFailed != 0 ||
+           !m_listInit.empty() || !m_listPoll.empty();  // a confirm or the next request
+}
+
 void CQueltProtocol::WriteAndShow(const std::uint8_t* pFrame, int nSize, const char* pszPrefix,
                                   bool bAwaited)
 {

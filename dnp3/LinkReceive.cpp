@@ -26,6 +26,16 @@ std::int64_t CQueltProtocol::SilenceLimitMs()
     return std::max<std::int64_t>(kMinSilenceMs, 4 * OctetMicroseconds() / 1000);
 }
 
+int CQueltProtocol::SettleMs() const
+{
+    if (m_nRxState == RX_HUNT || m_nRxState == RX_LEN)
+        return 0;
+    const int nMissing = m_nRxExpected - m_nRxCount - m_pLine->Waiting();
+    if (nMissing <= 0)
+        return 0;
+    return static_cast<int>(nMissing * OctetMicroseconds() / 1000) + 1;
+}
+
 void CQueltProtocol::OnReceive(const std::uint8_t* pData, int nCount)
 {
     if (nCount <= 0)

@@ -30,6 +30,8 @@ public:
     void OnCycle() override;
     void OnReceive(const std::uint8_t* pData, int nCount) override;
     void ResetLine() override { ApplyLineSettings(); }
+    bool WantsCycle() const override;
+    int SettleMs() const override;
 
     // Link layer.
     void LinkSendStep(int nMaster, int nRtu);

@@ -151,6 +151,7 @@ TEST_F(ChannelTableTest, ShutdownEndsThePollThreadBeforeClosingThePorts)
     for (int nRound = 0; nRound < 5; ++nRound) {
         CreateChannels();
         {
+            const auto offTheLines = KeepPollThreadOffTheLines();
             std::lock_guard lock(g_csChannel);
             g_Channels.pChannel[0].reset();  // frees the device for its replacement
             g_Channels.pChannel[1].reset();

@@ -1,0 +1,162 @@
+// How fast the master follows the line: manual mode, a queue of class 1 reads run
+// endlessly, against the simulated RTU at 9600 bit/s (paced). Prints the requests per
+// minute against what the line allows, the median and 90th percentile of the time from
+// the end of an answer to the start of the next request as the RTU sees it (the RTU looks
+// at its line every 5 ms when idle, so up to 5 ms of it is the RTU's), and the master's
+// CPU time per request.
+// On a pty only the RTU's answers take their time on the line, so the maximum is what the
+// answers alone allow.
+// Run: build/bench/quelt_turnaround_bench [seconds]
+#include <pthread.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/Channels.h"
+#include "channel/PortMap.h"
+#include "channel/Pty.h"
+#include "commands/CommandQueue.h"
+#include "commands/CommandTable.h"
+#include "core/Config.h"
+#include "core/Notify.h"
+#include "response/QueltHandler.h"
+#include "sim/SimRunner.h"
+
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+
+double CpuSeconds(clockid_t clock)
+{
+    timespec ts{};
+    clock_gettime(clock, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
+}
+
+// The RTU's side of the line, timed: when its last octet went out, and when the first
+// octet after that came in.
+class CTimedLine : public ISimLine {
+public:
+    explicit CTimedLine(std::unique_ptr<ISimLine> pLine) : m_pLine(std::move(pLine)) {}
+    int Read(std::uint8_t* pBuffer, int nMax) override
+    {
+        const int n = m_pLine->Read(pBuffer, nMax);
+        if (n > 0 && m_bAnswered) {
+            std::lock_guard lock(m_mx);
+            m_Gaps.push_back(std::chrono::duration<double, std::milli>(SteadyClock::now() - m_tLastWrite).count());
+            m_bAnswered = false;
+        }
+        return n;
+    }
+    void Write(const std::uint8_t* pData, int nCount) override
+    {
+        m_pLine->Write(pData, nCount);
+        m_tLastWrite = SteadyClock::now();
+        m_bAnswered = true;
+    }
+    std::vector<double> TakeGaps()
+    {
+        std::lock_guard lock(m_mx);
+        std::vector<double> gaps;
+        gaps.swap(m_Gaps);
+        return gaps;
+    }
+
+private:
+    std::unique_ptr<ISimLine> m_pLine;
+    SteadyClock::time_point m_tLastWrite{};
+    bool m_bAnswered = false;
+    std::mutex m_mx;
+    std::vector<double> m_Gaps;  // ms
+};
+
+double Percentile(std::vector<double> values, double dFraction)
+{
+    if (values.empty())
+        return 0.0;
+    std::sort(values.begin(), values.end());
+    return values[static_cast<std::size_t>(dFraction * static_cast<double>(values.size() - 1))];
+}
+
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    const int nSeconds = argc > 1 ? std::max(5, std::atoi(argv[1])) : 60;
+    constexpr int kBaud = 9600;
+    SetTraceHandler([](const std::string&) {});
+    SetConfigDefaults();
+    ResetCommandQueue();
+    g_nAskMode = ASK_MANUAL;
+    g_nBaudRate = kBaud;
+
+    int fdRtu = -1, fdSilent = -1;
+    std::string rtuDevice, silentDevice;
+    if (!OpenRawPty(fdRtu, rtuDevice) || !OpenRawPty(fdSilent, silentDevice)) {
+        std::perror("openpty");
+        return 1;
+    }
+    MapPortDevice(COM2, rtuDevice);
+    MapPortDevice(COM1, silentDevice);
+    SimOptions options;
+    options.nBaudRate = kBaud;
+    options.bPace = true;
+    options.nChangeMs = 0;  // static values: every answer the same size
+    auto pTimed = std::make_unique<CTimedLine>(MakeFdLine(fdRtu));
+    CTimedLine& timed = *pTimed;
+    CSimRunner rtu(options, std::move(pTimed));
+    rtu.Start();
+
+    // One run of 200 reads lasts far longer than the scan period: the queue never waits.
+    ManualChoice choice;
+    choice.nRunTimes = 0;
+    QueueManualCommand(*FindMenuCommand(32791), choice);
+    choice.nQueueMode = 1;
+    for (int i = 1; i < 200; ++i)
+        QueueManualCommand(*FindMenuCommand(32791), choice);
+    CQueltHandler handler;
+    CreateChannels();
+    clockid_t pollClock{};
+    pthread_getcpuclockid(g_Channels.PollThread.native_handle(), &pollClock);
+
+    const auto Handled = [&rtu] { return rtu.With([](COutstation& r) { return r.RequestsHandled(); }); };
+    // Only the RTU's octets are paced; a pty delivers the master's at once.
+    const auto Octets = [&rtu] { return rtu.With([](COutstation& r) { return r.OctetsSent(); }); };
+    while (Handled() < 3)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    timed.TakeGaps();
+    const auto t0 = SteadyClock::now();
+    const double dCpu0 = CpuSeconds(pollClock);
+    const int nHandled0 = Handled();
+    const long long llOctets0 = Octets();
+    while (SteadyClock::now() - t0 < std::chrono::seconds(nSeconds)) {
+        handler.ProcessResponses();  // the GUI thread's share, at its own period
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    }
+    const double dMinutes = std::chrono::duration<double>(SteadyClock::now() - t0).count() / 60.0;
+    const double dCpu = CpuSeconds(pollClock) - dCpu0;
+    const int nRequests = Handled() - nHandled0;
+    const double dOctetsPerRequest = static_cast<double>(Octets() - llOctets0) / std::max(nRequests, 1);
+    const std::vector<double> gaps = timed.TakeGaps();
+    DestroyChannels();
+    rtu.Stop();
+
+    const double dLineSeconds = dOctetsPerRequest * 10.0 / kBaud;
+    const double dMaxByLine = 60.0 / dLineSeconds;
+    const double dAchieved = nRequests / dMinutes;
+    std::printf("requests                    %d in %.2f min (%.1f octets of answer each)\n", nRequests, dMinutes,
+                dOctetsPerRequest);
+    std::printf("requests per minute         %.1f\n", dAchieved);
+    std::printf("maximum by the paced answers %.1f\n", dMaxByLine);
+    std::printf("achieved / line             %.2f\n", dAchieved / dMaxByLine);
+    std::printf("answer end to next request  median %.1f ms, 90%% %.1f ms (%zu gaps)\n", Percentile(gaps, 0.5),
+                Percentile(gaps, 0.9), gaps.size());
+    std::printf("master CPU per request      %.3f ms\n", dCpu * 1000.0 / std::max(nRequests, 1));
+    return 0;
+}
