@@ -166,8 +166,7 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "quelt_soak: %s\n", cl.Error.c_str());
         return 2;
     }
-    SimOptions options = cl.Options;
-    options.nBaudRate = 9600;
+    SimOptions options = cl.Options;  // 9600 bit/s unless --baud says otherwise
     options.bPace = true;
     if (options.nChangeMs == SimOptions{}.nChangeMs)
         options.nChangeMs = 1000;
@@ -178,7 +177,7 @@ int main(int argc, char* argv[])
     ResetCommandQueue();
     ResetCtrlCommand();
     g_nAskMode = ASK_AUTO;
-    g_nBaudRate = 9600;
+    g_nBaudRate = options.nBaudRate;
     CDemoRtu line;  // COM2 to the RTU, COM1 to a silent line
     if (!line.Start(options, [&trace](const std::string& text) { trace.Line("rtu", text); })) {
         std::perror("openpty");

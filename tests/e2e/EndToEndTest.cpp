@@ -344,7 +344,7 @@ TEST_F(EndToEndTest, ConfirmedUserDataFromTheRtuIsAcknowledgedAndDecoded)
     EXPECT_EQ(m_Alarms, std::vector<std::string>{});
 }
 
-TEST_F(EndToEndTest, UnsolicitedResponsesAreIgnoredUntilTheStartupDisablesThem)
+TEST_F(EndToEndTest, UnsolicitedResponsesAreConfirmedUntilTheStartupDisablesThem)
 {
     SimOptions options = QuietRtu();
     options.bUnsolicited = true;
@@ -363,36 +363,40 @@ TEST_F(EndToEndTest, UnsolicitedResponsesAreIgnoredUntilTheStartupDisablesThem)
     });
 }
 
+// Automatic mode against an RTU on a faulty line until it has had n class 1 polls; then
+// every fault stops and each event must arrive, listed exactly once.
+class FaultyLineTest : public EndToEndTest {
+protected:
+    void PollThenDeliverEveryEvent(SimOptions options, int nClassPolls, int nSeconds)
+    {
+        g_nAskMode = ASK_AUTO;
+        options.nChangeMs = 300;
+        Start(options);
+        ASSERT_TRUE(RunUntil([&] { return CountRtuLog("read 60.2") >= nClassPolls; }, nSeconds)) << RtuLog().size();
+        ASSERT_TRUE(DeliverAllEvents(60));
+        EXPECT_EQ(ReportedEventLines(), ExpectedEventLines());
+    }
+};
+
 // One lost answer costs one more try, not a new start-up: with every fifth frame of the
-// RTU corrupted the master still gets through its start-up sequence to the class polls,
-// and once the faults stop every event arrives exactly once.
-TEST_F(EndToEndTest, EveryFifthFrameCorruptedTheMasterStillPollsAndLosesNoEvent)
+// RTU corrupted the master still gets through its start-up sequence to the class polls.
+TEST_F(FaultyLineTest, EveryFifthFrameCorruptedTheMasterStillPollsAndLosesNoEvent)
 {
-    g_nAskMode = ASK_AUTO;
     SimOptions options;
     options.nCorruptEvery = 5;
-    options.nChangeMs = 300;
-    Start(options);
-    ASSERT_TRUE(RunUntil([this] { return CountRtuLog("read 60.2") >= 3; }, 90)) << RtuLog().size();
-    ASSERT_TRUE(DeliverAllEvents(60));
-    EXPECT_EQ(ReportedEventLines(), ExpectedEventLines());
+    PollThenDeliverEveryEvent(options, 3, 90);
     // A freeze is never sent twice for one answer lost, so one freeze means one start-up.
     EXPECT_EQ(CountRtuLog("counters frozen"), 1) << "the start-up sequence ran once";
 }
 
 // The master's frames lost instead: when a confirm is lost the RTU (rightly) sends the
 // same events again, and each must still be listed once.
-TEST_F(EndToEndTest, EveryFifthFrameOfTheMasterLostEachEventIsListedOnce)
+TEST_F(FaultyLineTest, EveryFifthFrameOfTheMasterLostEachEventIsListedOnce)
 {
-    g_nAskMode = ASK_AUTO;
     SimOptions options;
     options.nLoseMasterEvery = 5;
-    options.nChangeMs = 300;
-    Start(options);
-    ASSERT_TRUE(RunUntil([this] { return CountRtuLog("read 60.2") >= 6; }, 120)) << RtuLog().size();
-    ASSERT_TRUE(DeliverAllEvents(60));
+    PollThenDeliverEveryEvent(options, 6, 120);
     EXPECT_GE(CountRtuLog("frame from the master lost"), 5);
-    EXPECT_EQ(ReportedEventLines(), ExpectedEventLines());
 }
 
 // The channel dialog's port change, twenty times while the master polls at 9600 bit/s:

@@ -161,16 +161,25 @@ protected:
     // takes each segment in and then runs its application step.
     void DeliverFragment(const std::vector<std::uint8_t>& fragment)
     {
+        for (const std::string& frame : FragmentFrames(fragment)) {
+            Feed(frame);
+            m_pEngine->TransportReceive(3246, 54);
+        }
+        m_pEngine->ApplicationStep(3246, 54);
+    }
+    // The link frames (as hex) that carry one application fragment, 249 octets a segment.
+    std::vector<std::string> FragmentFrames(const std::vector<std::uint8_t>& fragment)
+    {
+        std::vector<std::string> frames;
         for (std::size_t nPos = 0; nPos < fragment.size(); nPos += 249) {
             const std::size_t n = std::min<std::size_t>(249, fragment.size() - nPos);
             std::vector<std::uint8_t> segment(n + 1);
             segment[0] = static_cast<std::uint8_t>((m_byRtuTpSeq++ & 0x3F) | (nPos == 0 ? 0x40 : 0) |
                                                    (nPos + n == fragment.size() ? 0x80 : 0));
             std::copy_n(fragment.begin() + static_cast<long>(nPos), n, segment.begin() + 1);
-            Feed(RtuFrame(0x44, ToHex(segment)));
-            m_pEngine->TransportReceive(3246, 54);
+            frames.push_back(RtuFrame(0x44, ToHex(segment)));
         }
-        m_pEngine->ApplicationStep(3246, 54);
+        return frames;
     }
 
     bool m_bRtuAlive = true;
@@ -403,14 +412,8 @@ TEST_F(PollCycleTest, LongResponseAtTheDefaultLineSpeedIsWaitedForWhileItFlows)
     fragment[0] = static_cast<std::uint8_t>(0xC0 | (m_AppCtrls.back() & 0x0F));
     fragment[1] = 0x81;
     std::string line;
-    for (std::size_t nPos = 0; nPos < fragment.size(); nPos += 249) {
-        const std::size_t n = std::min<std::size_t>(249, fragment.size() - nPos);
-        std::vector<std::uint8_t> segment(n + 1);
-        segment[0] = static_cast<std::uint8_t>((m_byRtuTpSeq++ & 0x3F) | (nPos == 0 ? 0x40 : 0) |
-                                               (nPos + n == fragment.size() ? 0x80 : 0));
-        std::copy_n(fragment.begin() + static_cast<long>(nPos), n, segment.begin() + 1);
-        line += RtuFrame(0x44, ToHex(segment)) + " ";
-    }
+    for (const std::string& frame : FragmentFrames(fragment))
+        line += frame + " ";
     const std::vector<std::uint8_t> octets = FromHex(line);
     for (std::size_t nPos = 0; nPos < octets.size(); nPos += 12) {  // 12 octets a poll step
         m_Clock.Advance(100);
