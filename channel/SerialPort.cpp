@@ -54,6 +54,7 @@ bool CSerialPort::Apply(const LineSettings& settings)
         tcsetattr(m_fd, TCSANOW, &tio) != 0)
         return false;
     ChangeModemLines(m_fd, TIOCMBIS, TIOCM_DTR | TIOCM_RTS);
+    m_nOctetUs = 11'000'000 / std::max(settings.nBaudRate, 1);
     return true;
 }
 
@@ -97,9 +98,16 @@ bool CSerialPort::Write(const std::uint8_t* pData, int nCount, int nTimeoutMs, i
         (void)::poll(&pfd, 1, nLeft);
     }
     // Like the platform's write completion: done once the octets have left the queue.
+    // Each wait lasts as long as what is still queued needs on the line, so a frame costs
+    // a wake-up or two rather than one a millisecond.
     int nQueued = 0;
-    while (ioctl(m_fd, TIOCOUTQ, &nQueued) == 0 && nQueued > 0 && MillisecondsLeft(deadline) > 0)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    while (ioctl(m_fd, TIOCOUTQ, &nQueued) == 0 && nQueued > 0) {
+        const int nLeft = MillisecondsLeft(deadline);
+        if (nLeft == 0)
+            break;
+        const auto wait = std::chrono::microseconds(std::max<long long>(1000, 1LL * nQueued * m_nOctetUs));
+        std::this_thread::sleep_for(std::min<std::chrono::microseconds>(wait, std::chrono::milliseconds(nLeft)));
+    }
     return true;
 }
 

@@ -39,4 +39,5 @@ public:
 
 private:
     int m_fd = -1;
+    int m_nOctetUs = 9'166;  // one octet's time on the line at the speed last applied
 };
