@@ -3,7 +3,7 @@
 // minute against what the line allows, the median and 90th percentile of the time from
 // the end of an answer to the start of the next request as the RTU sees it (the RTU looks
 // at its line every 5 ms when idle, so up to 5 ms of it is the RTU's), and the master's
-// CPU time per request.
+// CPU time and its poll thread's wake-ups per request.
 // On a pty only the RTU's answers take their time on the line, so the maximum is what the
 // answers alone allow.
 // Run: build/bench/quelt_turnaround_bench [seconds]
@@ -13,6 +13,8 @@
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <filesystem>
+#include <fstream>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -76,6 +78,26 @@ private:
     std::vector<double> m_Gaps;  // ms
 };
 
+std::vector<std::string> Tasks()
+{
+    std::vector<std::string> tasks;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task"))
+        tasks.push_back(entry.path().filename().string());
+    return tasks;
+}
+
+// How often a thread went to sleep and was woken: on a virtual machine the wake-ups, not
+// the instructions, are what a poll thread costs.
+long long Wakeups(const std::string& tid)
+{
+    std::ifstream status("/proc/self/task/" + tid + "/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("voluntary_ctxt_switches:", 0) == 0)
+            return std::atoll(line.c_str() + line.find(':') + 1);
+    return 0;
+}
+
 double Percentile(std::vector<double> values, double dFraction)
 {
     if (values.empty())
@@ -121,7 +143,12 @@ int main(int argc, char* argv[])
     for (int i = 1; i < 200; ++i)
         QueueManualCommand(*FindMenuCommand(32791), choice);
     CQueltHandler handler;
+    const std::vector<std::string> tasksBefore = Tasks();
     CreateChannels();
+    std::string pollTid;  // the one task the channels added
+    for (const std::string& tid : Tasks())
+        if (std::find(tasksBefore.begin(), tasksBefore.end(), tid) == tasksBefore.end())
+            pollTid = tid;
     clockid_t pollClock{};
     pthread_getcpuclockid(g_Channels.PollThread.native_handle(), &pollClock);
 
@@ -133,6 +160,7 @@ int main(int argc, char* argv[])
     timed.TakeGaps();
     const auto t0 = SteadyClock::now();
     const double dCpu0 = CpuSeconds(pollClock);
+    const long long llWakeups0 = Wakeups(pollTid);
     const int nHandled0 = Handled();
     const long long llOctets0 = Octets();
     while (SteadyClock::now() - t0 < std::chrono::seconds(nSeconds)) {
@@ -141,6 +169,7 @@ int main(int argc, char* argv[])
     }
     const double dMinutes = std::chrono::duration<double>(SteadyClock::now() - t0).count() / 60.0;
     const double dCpu = CpuSeconds(pollClock) - dCpu0;
+    const long long llWakeups = Wakeups(pollTid) - llWakeups0;
     const int nRequests = Handled() - nHandled0;
     const double dOctetsPerRequest = static_cast<double>(Octets() - llOctets0) / std::max(nRequests, 1);
     const std::vector<double> gaps = timed.TakeGaps();
@@ -158,5 +187,6 @@ int main(int argc, char* argv[])
     std::printf("answer end to next request  median %.1f ms, 90%% %.1f ms (%zu gaps)\n", Percentile(gaps, 0.5),
                 Percentile(gaps, 0.9), gaps.size());
     std::printf("master CPU per request      %.3f ms\n", dCpu * 1000.0 / std::max(nRequests, 1));
+    std::printf("poll thread wake-ups        %.1f per request\n", static_cast<double>(llWakeups) / std::max(nRequests, 1));
     return 0;
 }

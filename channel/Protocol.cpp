@@ -113,6 +113,19 @@ std::mutex g_mxLineWait;
 
 void WaitForWork()
 {
+    // A frame under way is left to arrive whole first: one wake-up for its rest rather
+    // than one for each piece the line delivers.
+    int nSettleMs = 0;
+    {
+        std::lock_guard lock(g_csChannel);
+        for (const auto& pChannel : g_Channels.pChannel)
+            if (pChannel)
+                nSettleMs = std::max(nSettleMs, pChannel->SettleMs());
+    }
+    if (nSettleMs > 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::min(nSettleMs, kPollMs)));
+        return;
+    }
     std::lock_guard waiting(g_mxLineWait);
     pollfd fds[3];
     nfds_t n = 0;
@@ -126,19 +139,10 @@ void WaitForWork()
     }
     // A channel replaced meanwhile leaves a stale descriptor here: at worst the wait runs
     // its 100 ms, and the new channel wakes it anyway.
-    (void)::poll(fds, n, kPollMs);
-    std::uint64_t nWakes = 0;
-    if (WakeDescriptor() >= 0)
+    if (::poll(fds, n, kPollMs) > 0 && WakeDescriptor() >= 0 && (fds[0].revents & POLLIN) != 0) {
+        std::uint64_t nWakes = 0;
         (void)!::read(WakeDescriptor(), &nWakes, sizeof nWakes);
-    int nSettleMs = 0;
-    {
-        std::lock_guard lock(g_csChannel);
-        for (const auto& pChannel : g_Channels.pChannel)
-            if (pChannel)
-                nSettleMs = std::max(nSettleMs, pChannel->SettleMs());
     }
-    if (nSettleMs > 0)
-        std::this_thread::sleep_for(std::chrono::milliseconds(std::min(nSettleMs, kPollMs)));
 }
 
 }  // namespace
