@@ -10,8 +10,9 @@
 
 #include "channel/Protocol.h"
 #include "dnp3/LinkFrame.h"
+#include "dnp3/LinkParser.h"
 
-class CQueltProtocol : public CProtocol {
+class CQueltProtocol : public CProtocol, private CLinkParser::IHandler {
 public:
     // m_nLinkState: both low bits are set together once the link is reset.
     static constexpr std::uint8_t LINK_RESET = 3;
@@ -21,7 +22,6 @@ public:
     // m_nLastKind values.
     enum FrameKind { KIND_SECONDARY = 0, KIND_LINK_REQUEST = 1, KIND_USER_DATA = 2 };
     static constexpr int kAnswerTimeout = 3;  // seconds
-    static constexpr int kRxFrameSize = 400;
 
     explicit CQueltProtocol(int nPort);
     CQueltProtocol(int nPort, std::unique_ptr<ILine> pLine);
@@ -168,15 +168,7 @@ public:
     std::uint8_t m_LastFrame[dl::kMaxFrameSize] = {};
 
     // Receive parser.
-    enum RxState { RX_HUNT = 0, RX_LEN = 1, RX_HEADER = 2, RX_BLOCKS = 3 };
-    std::uint8_t m_byPrev = 0;
-    std::uint8_t m_byLast = 0;
-    int m_nRxExpected = 0;
-    int m_nRxCount = 0;
-    int m_nRxIndex = 0;
-    int m_nRxBlock = 0;
-    std::uint8_t m_RxFrame[kRxFrameSize] = {};
-    int m_nRxState = RX_HUNT;
+    CLinkParser m_Parser{*this};
     std::int64_t m_nLastRxMs = 0;  // monotonic time of the last read that found octets
     static constexpr std::int64_t kMinSilenceMs = 50;
     // The silence after which a frame under way is abandoned.
@@ -204,10 +196,14 @@ private:
     // Writes a frame and shows it: prefix, octets, line end, and "<= " on the receive
     // side when an answer is awaited, all under one hold of the display lock.
     void WriteAndShow(const std::uint8_t* pFrame, int nSize, const char* pszPrefix, bool bAwaited);
-    void ReceiveOctet(std::uint8_t by);
+    // What the receive parser finds.
+    void OnFrameEnd() override { EndDisplayLine(); }
+    void OnHeaderFrame(const std::uint8_t* pFrame) override { HandleHeaderFrame(pFrame); }
+    void OnDataFrame(const std::uint8_t* pFrame, int nLength) override { HandleDataFrame(pFrame, nLength); }
+    void OnBadFrame() override { FlagRxError(); }
+    bool TakesUserData() const override { return m_nLinkState == LINK_RESET; }
     void EndDisplayLine();
     void FlagRxError();
-    void HuntAgainAfterHeader();
     // A frame under way is given up when the wait for it ran out, or (at the start of a
     // cycle) after a silence longer than SilenceLimitMs.
     void AbandonFrame();
