@@ -5,14 +5,13 @@
 #include <string>
 
 #include "core/ResponseList.h"
+#include "dnp3/AppControl.h"
 #include "dnp3/FunctionCodes.h"
 #include "dnp3/QueltProtocol.h"
 #include "monitor/AlarmLog.h"
 
 namespace {
 
-constexpr std::uint8_t kFirBit = 0x80;
-constexpr std::uint8_t kSeqMask = 0x0F;
 constexpr int kIinEnd = 4;          // objects of a response start after control, function, IIN
 constexpr int kStatusOffset = 17;   // of the control relay output block's header and object
 constexpr std::uint8_t kCrobGroup = 12;
@@ -42,7 +41,7 @@ bool CQueltProtocol::IsLateControlEcho(const std::uint8_t* pFragment, int nLengt
     // A single fragment with the control's sequence whose first object is a control
     // relay output block, while another request is awaited.
     return m_Control.bAnswerDue && m_byRequestSeq != m_Control.bySeq && nLength > kIinEnd &&
-           (pFragment[0] & kFirBit) != 0 && (pFragment[0] & kSeqMask) == m_Control.bySeq &&
+           (pFragment[0] & ac::FIR) != 0 && (pFragment[0] & ac::SEQ) == m_Control.bySeq &&
            pFragment[kIinEnd] == kCrobGroup;
 }
 
@@ -109,9 +108,9 @@ bool CQueltProtocol::OperateMayFollow()
 
 void CQueltProtocol::LateControlEcho()
 {
-    if ((m_AppBuf[0] & 0x20) != 0) {  // CON
+    if ((m_AppBuf[0] & ac::CON) != 0) {
         m_bConfirmPending = 1;
-        m_byConfirmSeq = m_AppBuf[0] & kSeqMask;
+        m_byConfirmSeq = m_AppBuf[0] & ac::SEQ;
     }
     TakeControlEcho(m_AppBuf, m_nAppLen, true);
     PushResponse(ToResponseElement(m_AppBuf, m_nAppLen), m_Control.byFunc);

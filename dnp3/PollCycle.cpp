@@ -10,6 +10,7 @@
 #include "core/Config.h"
 #include "core/Locks.h"
 #include "core/ResponseList.h"
+#include "dnp3/AppControl.h"
 #include "dnp3/FunctionCodes.h"
 #include "dnp3/QueltProtocol.h"
 #include "monitor/AlarmLog.h"
@@ -40,12 +41,6 @@ const Item kObjectBatch[] = {{fc::READ, 60, 2}, {fc::READ, 2, 1}, {fc::READ, 32,
 // First IIN octet.
 constexpr std::uint8_t kIin1NeedTime = 0x10;
 constexpr std::uint8_t kIin1Restart = 0x80;
-
-// Application control octet.
-constexpr std::uint8_t kFirBit = 0x80;
-constexpr std::uint8_t kFinBit = 0x40;
-constexpr std::uint8_t kConBit = 0x20;
-constexpr std::uint8_t kSeqMask = 0x0F;
 
 template <std::size_t N>
 void Append(std::deque<Item>& list, const Item (&items)[N])
@@ -111,9 +106,9 @@ void CQueltProtocol::TakeUnsolicited()
         const std::vector<std::uint8_t>& fragment = result.Fragment;
         if (result.nResult != 1 || fragment.size() < 2 || fragment[1] != fc::UNSOLICITED_RESPONSE)
             return false;
-        if ((fragment[0] & kConBit) != 0) {
+        if ((fragment[0] & ac::CON) != 0) {
             m_bUnsolConfirmPending = 1;
-            m_byUnsolConfirmSeq = fragment[0] & kSeqMask;
+            m_byUnsolConfirmSeq = fragment[0] & ac::SEQ;
         }
         if (fragment.size() > 4)  // objects beyond the IIN
             PushResponse(ToResponseElement(fragment.data(), static_cast<int>(fragment.size())));
@@ -163,8 +158,8 @@ void CQueltProtocol::WaitStep(std::time_t now, int nScanPeriod)
 void CQueltProtocol::ResponseFragment(std::time_t now)
 {
     const std::uint8_t byCtrl = m_AppBuf[0];
-    const std::uint8_t bySeq = byCtrl & kSeqMask;
-    const bool bFir = (byCtrl & kFirBit) != 0;
+    const std::uint8_t bySeq = byCtrl & ac::SEQ;
+    const bool bFir = (byCtrl & ac::FIR) != 0;
     if (!IsAwaitedFragment(byCtrl)) {
         if (m_bInResponse == 0 && IsLateControlEcho(m_AppBuf, m_nAppLen)) {
             LateControlEcho();  // the wait for the request now outstanding goes on
@@ -187,30 +182,30 @@ void CQueltProtocol::ResponseFragment(std::time_t now)
         TakeControlEcho(m_AppBuf, m_nAppLen, false);
     if (bFir && m_nAppLen >= 3)
         FollowIndications(m_AppBuf[2]);
-    if ((byCtrl & kConBit) != 0) {
+    if ((byCtrl & ac::CON) != 0) {
         m_bConfirmPending = 1;
         m_byConfirmSeq = bySeq;
     }
     PushResponse(ToResponseElement(m_AppBuf, m_nAppLen), m_byRequestFunc);
-    if ((byCtrl & kFinBit) != 0) {
+    if ((byCtrl & ac::FIN) != 0) {
         m_bInResponse = 0;
         m_byAppWait &= static_cast<std::uint8_t>(~WAIT_RESPONSE);
     } else {
         m_bInResponse = 1;
-        m_byNextRespSeq = static_cast<std::uint8_t>((bySeq + 1) & kSeqMask);
+        m_byNextRespSeq = static_cast<std::uint8_t>((bySeq + 1) & ac::SEQ);
     }
 }
 
 bool CQueltProtocol::IsAwaitedFragment(std::uint8_t byCtrl) const
 {
-    const std::uint8_t bySeq = byCtrl & kSeqMask;
-    const bool bFir = (byCtrl & kFirBit) != 0;
+    const std::uint8_t bySeq = byCtrl & ac::SEQ;
+    const bool bFir = (byCtrl & ac::FIR) != 0;
     if (m_bInResponse != 0)
         return !bFir && bySeq == m_byNextRespSeq;
     // The first fragment of the answer echoes the request's sequence, or that of an earlier
     // try of it answered late, unless it asks for a confirm: the RTU accepts a confirm only
     // for its newest response, so its events would come again.
-    const bool bEarlierTry = (byCtrl & kConBit) == 0 &&
+    const bool bEarlierTry = (byCtrl & ac::CON) == 0 &&
                              std::find(m_EarlierTrySeqs.begin(), m_EarlierTrySeqs.end(), bySeq) != m_EarlierTrySeqs.end();
     return bFir && (bySeq == m_byRequestSeq || bEarlierTry);
 }

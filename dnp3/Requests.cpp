@@ -4,6 +4,7 @@
 
 #include "commands/CommandQueue.h"
 #include "core/Clock.h"
+#include "dnp3/AppControl.h"
 #include "dnp3/FunctionCodes.h"
 #include "dnp3/QueltProtocol.h"
 
@@ -11,8 +12,6 @@ namespace {
 
 enum Service { CONFIRMED = 2, UNCONFIRMED = 1, READINESS = 4 };
 
-constexpr std::uint8_t kFirFin = 0xC0;
-constexpr std::uint8_t kUns = 0x10;
 constexpr std::uint8_t kNoObjects[1] = {};
 
 }  // namespace
@@ -45,12 +44,12 @@ int CQueltProtocol::SendRequest(std::uint8_t byFunc, const std::uint8_t* pObject
                                 int nService, int nRtu, int nMaster)
 {
     const std::uint8_t bySeq = m_byAppSeq;
-    const int nResult = SendFragment(static_cast<std::uint8_t>(bySeq | kFirFin), byFunc, pObjects, nLength,
+    const int nResult = SendFragment(static_cast<std::uint8_t>(bySeq | ac::FIR | ac::FIN), byFunc, pObjects, nLength,
                                      nService, nRtu, nMaster, WAIT_RESPONSE);
     if (nResult == 0) {
         // Only requests step the counter: a confirm echoes the response it confirms, and
         // an operate must carry its select's sequence plus one.
-        m_byAppSeq = static_cast<std::uint8_t>((bySeq + 1) & 0x0F);
+        m_byAppSeq = static_cast<std::uint8_t>((bySeq + 1) & ac::SEQ);
         ForgetControlSeq(bySeq);
         m_nAppRetry = 0;
         m_tRequest = Now();
@@ -70,15 +69,15 @@ int CQueltProtocol::SendRequest(std::uint8_t byFunc, const std::uint8_t* pObject
 int CQueltProtocol::SendConfirm(int nRtu, int nMaster)
 {
     // The outstation accepts a confirm only with the sequence of the response it confirms.
-    return SendFragment(static_cast<std::uint8_t>((m_byConfirmSeq & 0x0F) | kFirFin), fc::CONFIRM, kNoObjects,
+    return SendFragment(static_cast<std::uint8_t>((m_byConfirmSeq & ac::SEQ) | ac::FIR | ac::FIN), fc::CONFIRM, kNoObjects,
                         0, UNCONFIRMED, nRtu, nMaster, 0);
 }
 
 int CQueltProtocol::SendUnsolicitedConfirm(int nRtu, int nMaster)
 {
     // UNS set, with the unsolicited response's own sequence.
-    return SendFragment(static_cast<std::uint8_t>((m_byUnsolConfirmSeq & 0x0F) | kFirFin | kUns), fc::CONFIRM,
-                        kNoObjects, 0, UNCONFIRMED, nRtu, nMaster, 0);
+    const auto byCtrl = static_cast<std::uint8_t>((m_byUnsolConfirmSeq & ac::SEQ) | ac::FIR | ac::FIN | ac::UNS);
+    return SendFragment(byCtrl, fc::CONFIRM, kNoObjects, 0, UNCONFIRMED, nRtu, nMaster, 0);
 }
 
 int CQueltProtocol::SendRead(int nRtu, int nMaster, const std::uint8_t* pObjects, int nLength)
@@ -95,7 +94,8 @@ int CQueltProtocol::SendSelect(int nRtu, int nMaster, const std::uint8_t* pObjec
 {
     const int nResult = SendRequest(fc::SELECT, pObjects, nLength, CONFIRMED, nRtu, nMaster);
     if (nResult == 0) {
-        RememberControl(fc::SELECT, m_byRequestSeq, pObjects, nLength);  // the time first: the GUI never sees the flag with an older time
+        RememberControl(fc::SELECT, m_byRequestSeq, pObjects, nLength);
+        // The time first: the GUI never sees the flag with an older time.
         g_CtrlCmd.m_tSelect.store(Now(), std::memory_order_relaxed);
         g_CtrlCmd.m_bSelectPending.store(1, std::memory_order_release);
     }
