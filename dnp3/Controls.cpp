@@ -12,8 +12,8 @@
 
 namespace {
 
-constexpr int kIinEnd = 4;          // objects of a response start after control, function, IIN
-constexpr int kStatusOffset = 17;   // of the control relay output block's header and object
+constexpr std::size_t kIinEnd = 4;          // objects of a response start after control, function, IIN
+constexpr std::size_t kStatusOffset = 17;   // of the control relay output block's header and object
 constexpr std::uint8_t kCrobGroup = 12;
 
 }  // namespace
@@ -36,29 +36,28 @@ void CQueltProtocol::ForgetControlSeq(std::uint8_t bySeq)
         m_Control.bAnswerDue = false;
 }
 
-bool CQueltProtocol::IsLateControlEcho(const std::uint8_t* pFragment, int nLength) const
+bool CQueltProtocol::IsLateControlEcho(const std::vector<std::uint8_t>& fragment) const
 {
     // A single fragment with the control's sequence whose first object is a control
     // relay output block, while another request is awaited.
-    return m_Control.bAnswerDue && m_byRequestSeq != m_Control.bySeq && nLength > kIinEnd &&
-           (pFragment[0] & ac::FIR) != 0 && (pFragment[0] & ac::SEQ) == m_Control.bySeq &&
-           pFragment[kIinEnd] == kCrobGroup;
+    return m_Control.bAnswerDue && m_App.RequestSeq() != m_Control.bySeq && fragment.size() > kIinEnd &&
+           (fragment[0] & ac::FIR) != 0 && (fragment[0] & ac::SEQ) == m_Control.bySeq &&
+           fragment[kIinEnd] == kCrobGroup;
 }
 
-void CQueltProtocol::TakeControlEcho(const std::uint8_t* pFragment, int nLength, bool bLate)
+void CQueltProtocol::TakeControlEcho(const std::vector<std::uint8_t>& fragment, bool bLate)
 {
     m_Control.bAnswerDue = false;
     if (m_Control.byFunc != fc::SELECT)
         return;
-    const int nObjects = nLength - kIinEnd;
     const std::vector<std::uint8_t>& sent = m_Control.Objects;
-    const bool bSameBlock = nObjects > kStatusOffset && static_cast<int>(sent.size()) > kStatusOffset &&
-                            std::equal(sent.begin(), sent.begin() + kStatusOffset, pFragment + kIinEnd);
+    const bool bSameBlock = fragment.size() > kIinEnd + kStatusOffset && sent.size() > kStatusOffset &&
+                            std::equal(sent.begin(), sent.begin() + kStatusOffset, fragment.begin() + kIinEnd);
     if (!bSameBlock) {
         m_SelectOutcome = SelectOutcome::MISMATCH;
         return;
     }
-    m_bySelectStatus = pFragment[kIinEnd + kStatusOffset];
+    m_bySelectStatus = fragment[kIinEnd + kStatusOffset];
     if (m_bySelectStatus != 0)
         m_SelectOutcome = SelectOutcome::REFUSED;
     else
@@ -68,23 +67,19 @@ void CQueltProtocol::TakeControlEcho(const std::uint8_t* pFragment, int nLength,
 void CQueltProtocol::TakeLateControlEchoes()
 {
     // While nothing is awaited a late echo is reported at once, not at the next request.
-    std::erase_if(m_TpResults, [this](const TransportResult& result) {
-        const std::vector<std::uint8_t>& fragment = result.Fragment;
-        if (result.nResult != 1 || fragment.size() < 2 || fragment[1] != fc::RESPONSE ||
-            !IsLateControlEcho(fragment.data(), static_cast<int>(fragment.size())))
-            return false;
-        std::copy(fragment.begin(), fragment.end(), m_AppBuf);
-        m_nAppLen = static_cast<int>(fragment.size());
-        LateControlEcho();
-        return true;
-    });
+    const auto isLateEcho = [this](const CTransport::Result& result) {
+        return !result.bFailed && result.Fragment.size() >= 2 && result.Fragment[1] == fc::RESPONSE &&
+               IsLateControlEcho(result.Fragment);
+    };
+    for (const CTransport::Result& result : m_Transport.TakeIf(isLateEcho))
+        LateControlEcho(result.Fragment);
 }
 
 bool CQueltProtocol::OperateMayFollow()
 {
     // An operate that follows its select in the queue goes out only on a good echo that
     // answered the select itself; one queued alone is the operator's own choice.
-    if (m_Outstanding.byFunc != fc::SELECT)
+    if (m_Planner.Outstanding().byFunc != fc::SELECT)
         return true;
     switch (m_SelectOutcome) {
     case SelectOutcome::CONFIRMED:
@@ -106,12 +101,10 @@ bool CQueltProtocol::OperateMayFollow()
     }
 }
 
-void CQueltProtocol::LateControlEcho()
+void CQueltProtocol::LateControlEcho(const std::vector<std::uint8_t>& fragment)
 {
-    if ((m_AppBuf[0] & ac::CON) != 0) {
-        m_bConfirmPending = 1;
-        m_byConfirmSeq = m_AppBuf[0] & ac::SEQ;
-    }
-    TakeControlEcho(m_AppBuf, m_nAppLen, true);
-    PushResponse(ToResponseElement(m_AppBuf, m_nAppLen), m_Control.byFunc);
+    if ((fragment[0] & ac::CON) != 0)
+        m_App.AskConfirm(fragment[0] & ac::SEQ);
+    TakeControlEcho(fragment, true);
+    PushResponse(ToResponseElement(fragment.data(), static_cast<int>(fragment.size())), m_Control.byFunc);
 }

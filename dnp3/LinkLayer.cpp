@@ -1,247 +1,229 @@
 // The link-layer procedures of the master: keeping the link reset, answering the RTU's
 // link requests, sending queued frames with time-out and retransmission, and reporting
 // a link failure upwards.
+#include "dnp3/LinkLayer.h"
+
 #include <algorithm>
-#include <cstring>
-#include <mutex>
 
 #include "core/Clock.h"
-#include "core/Config.h"
-#include "core/Locks.h"
-#include "core/TrafficLines.h"
-#include "dnp3/QueltProtocol.h"
 #include "monitor/AlarmLog.h"
 
-namespace {
+CLinkLayer::CLinkLayer(IHost& host) : m_Host(host), m_tmResponse(Now()), m_tmLinkCheck(m_tmResponse) {}
 
-int Address16(const ConfigWord& word) { return word.load(std::memory_order_relaxed) & 0xFFFF; }
-
-}  // namespace
-
-CQueltProtocol::CQueltProtocol(int nPort)
-    : CProtocol(nPort), m_tLastScan(Now()), m_tmResponse(m_tLastScan), m_tmLinkCheck(m_tLastScan)
+void CLinkLayer::SetAddresses(int nMaster, int nRtu)
 {
-    m_tRequest = m_tLastScan;
+    m_nMaster = nMaster & 0xFFFF;
+    m_nRtu = nRtu & 0xFFFF;
 }
 
-CQueltProtocol::CQueltProtocol(int nPort, std::unique_ptr<ILine> pLine)
-    : CProtocol(nPort, std::move(pLine)), m_tLastScan(Now()), m_tmResponse(m_tLastScan),
-      m_tmLinkCheck(m_tLastScan)
+bool CLinkLayer::CanSend() const
 {
-    m_tRequest = m_tLastScan;
+    return m_bReset && (m_nAwaiting & AWAIT_LINK) == 0 && m_SendQueue.empty() && !m_bRemoteBusy && !m_bFailed;
 }
 
-void CQueltProtocol::OnCycle()
+bool CLinkLayer::HasFrameToWrite() const
 {
-    const int nMaster = Address16(g_nMasterAddress);
-    const int nRtu = Address16(g_nRtuAddress);
-    AbandonStaleFrame();
-    LinkSendStep(nMaster, nRtu);
-    TransportReceive(nMaster, nRtu);
-    ApplicationStep(nMaster, nRtu);
+    return !m_SendQueue.empty() && (m_nAwaiting & AWAIT_LINK) == 0 && !m_bRemoteBusy;
 }
 
-bool CQueltProtocol::WantsCycle() const
+bool CLinkLayer::SendUserData(bool bConfirmed, const std::uint8_t* pData, int nLength, bool bRetransmit,
+                              bool bAwaitApp)
 {
-    // Each of these moves on in one cycle, so the poll thread's burst of steps ends.
-    const bool bLinkReady = m_nLinkState == LINK_RESET && (m_nAwaiting & AWAIT_LINK) == 0 && m_SendQueue.empty() &&
-                            m_bRemoteBusy == 0 && m_bLinkFailed == 0;
-    if (!m_SendQueue.empty())
-        return (m_nAwaiting & AWAIT_LINK) == 0 && m_bRemoteBusy == 0;  // a frame to write
-    if (!m_RecvQueue.empty() || m_bLinkFailed != 0)
-        return true;  // a segment (or a failure) for the transport
-    if (m_byAppWait != 0)
-        return !m_TpResults.empty();  // a fragment that may be the answer
-    if (!bLinkReady)
+    if (!CanSend())
         return false;
-    return m_bConfirmPending != 0 || m_bUnsolConfirmPending != 0 || m_bAppFailed != 0 ||
-           !m_listInit.empty() || !m_listPoll.empty();  // a confirm or the next request
+    auto byCtrl = static_cast<std::uint8_t>(dl::DIR | dl::PRM);
+    if (bConfirmed) {
+        byCtrl |= dl::CONFIRMED_USER_DATA | dl::FCV;
+        if (m_nSendFcb == 1)
+            byCtrl |= dl::FCB;
+        m_nSendFcb ^= 1;
+    } else {
+        byCtrl |= dl::UNCONFIRMED_USER_DATA;
+    }
+    SendElement element;
+    element.bRetransmit = bConfirmed && bRetransmit;
+    element.byAwaiting = static_cast<std::uint8_t>((bConfirmed ? AWAIT_LINK : 0) | (bAwaitApp ? AWAIT_APP : 0));
+    element.Frame.resize(dl::kMaxFrameSize);
+    element.Frame.resize(static_cast<std::size_t>(
+        BuildLinkFrame(byCtrl, m_nRtu, m_nMaster, pData, std::clamp(nLength, 0, dl::kMaxUserData),
+                       element.Frame.data())));
+    m_SendQueue.push_back(std::move(element));
+    return true;
 }
 
-void CQueltProtocol::WriteAndShow(const std::uint8_t* pFrame, int nSize, const char* pszPrefix,
-                                  bool bAwaited)
-{
-    std::lock_guard lock(g_csDisplay);
-    AppendSendText(std::string_view(pszPrefix));
-    for (int i = 0; i < nSize; ++i)
-        AppendSendText(pFrame[i]);
-    AppendSendText('\r');
-    AppendSendText('\n');
-    if (bAwaited)
-        AppendRecvText(std::string_view("<= "));
-}
-
-void CQueltProtocol::SendSecondary(std::uint8_t byFunc, int nDest, int nSrc)
-{
-    const HeaderFrame frame = BuildHeaderFrame(static_cast<std::uint8_t>(dl::DIR | byFunc), nDest, nSrc);
-    m_nAwaiting &= static_cast<std::uint8_t>(~AWAIT_LINK);
-    m_bRetry = 0;
-    m_nMaxRetries = 0;
-    m_nLastKind = KIND_SECONDARY;
-    Write(frame.data(), dl::kHeaderSize);
-    WriteAndShow(frame.data(), dl::kHeaderSize, "=> ", false);
-}
-
-void CQueltProtocol::SendLinkRequest(std::uint8_t byFunc, int nDest, int nSrc)
-{
-    const HeaderFrame frame =
-        BuildHeaderFrame(static_cast<std::uint8_t>(dl::DIR | dl::PRM | byFunc), nDest, nSrc);
-    m_nAwaiting |= AWAIT_LINK;
-    m_bRetry = 1;
-    m_nMaxRetries = 3;
-    m_nRetries = 0;
-    m_nLastKind = KIND_LINK_REQUEST;
-    m_bRxError = 0;
-    Write(frame.data(), dl::kHeaderSize);
-    std::copy(frame.begin(), frame.end(), m_LastFrame);
-    m_tmResponse = Now();
-    WriteAndShow(frame.data(), dl::kHeaderSize, "=> ", true);
-}
-
-void CQueltProtocol::LinkSendStep(int nMaster, int nRtu)
+void CLinkLayer::Step(int nMaintenancePeriod)
 {
     const std::time_t now = Now();
+    if (HasFrameToWrite())
+        WriteQueuedFrame();
+    if (m_nAwaiting != 0)
+        CheckAnswer(now);
+    else
+        Maintain(now, nMaintenancePeriod);
+}
 
-    if ((m_nAwaiting & AWAIT_LINK) == 0 && m_bRemoteBusy == 0 && !m_SendQueue.empty()) {
-        const SendElement element = std::move(m_SendQueue.front());
-        m_SendQueue.pop_front();
-        const int nSize = std::min(LinkFrameSize(element.Frame[2]), static_cast<int>(element.Frame.size()));
-        Write(element.Frame.data(), nSize);
-        m_nAwaiting = element.byAwaiting;
-        m_bRetry = element.nRetry;
-        m_nMaxRetries = element.nMaxRetries;
-        m_nRetries = 0;
-        if (m_nAwaiting != 0) {
-            m_bRxError = 0;  // the new wait starts clean
-            m_tmResponse = Now();
-            std::copy_n(element.Frame.data(), nSize, m_LastFrame);
-        } else {
-            m_bRetry = 0;
-            m_nMaxRetries = 0;
-        }
-        WriteAndShow(element.Frame.data(), nSize, "=> ", m_nAwaiting != 0);
-    }
-
+void CLinkLayer::WriteQueuedFrame()
+{
+    const SendElement element = std::move(m_SendQueue.front());
+    m_SendQueue.pop_front();
+    const int nSize = std::min(LinkFrameSize(element.Frame[2]), static_cast<int>(element.Frame.size()));
+    m_nAwaiting = element.byAwaiting;
+    m_LastKind = KIND_USER_DATA;
+    m_bRetransmit = element.bRetransmit;
+    m_nMaxRetries = element.bRetransmit ? kMaxRetransmissions : 0;
+    m_nRetries = 0;
     if (m_nAwaiting != 0) {
-        if (now - m_tmResponse <= kAnswerTimeout && m_bRxError == 0)
-            return;
-        if (m_bRxError != 0) {
-            AppendRecvText(std::string_view("Receiving Error !\r\n"));
-            m_bRxError = 0;
-        } else {
-            AbandonFrame();
-            AppendRecvText(std::string_view("Receiving TimeOut !\r\n"));
-        }
-        m_tmResponse = now;
-        if (m_bRetry != 0 && m_nRetries < m_nMaxRetries) {
-            ++m_nRetries;
-            const int nSize = LinkFrameSize(m_LastFrame[2]);
-            Write(m_LastFrame, nSize);
-            WriteAndShow(m_LastFrame, nSize, "R> ", true);
-            return;
-        }
-        m_nAwaiting = 0;
-        if (m_nLastKind == KIND_USER_DATA)
-            m_bLinkFailed = 1;
+        m_bRxError = false;  // the new wait starts clean
+        m_tmResponse = Now();
+        std::copy_n(element.Frame.data(), nSize, m_LastFrame);
+    }
+    m_Host.WriteFrame(element.Frame.data(), nSize, "=> ", m_nAwaiting != 0);
+}
+
+void CLinkLayer::CheckAnswer(std::time_t now)
+{
+    if (now - m_tmResponse <= kAnswerTimeout && !m_bRxError)
+        return;
+    if (m_bRxError) {
+        m_Host.ShowReceiveNote("Receiving Error !\r\n");
+        m_bRxError = false;
+    } else {
+        m_Host.AbandonFrame();
+        m_Host.ShowReceiveNote("Receiving TimeOut !\r\n");
+    }
+    m_tmResponse = now;
+    if (m_bRetransmit && m_nRetries < m_nMaxRetries) {
+        ++m_nRetries;
+        m_Host.WriteFrame(m_LastFrame, LinkFrameSize(m_LastFrame[2]), "R> ", true);
         return;
     }
+    m_nAwaiting = 0;
+    if (m_LastKind == KIND_USER_DATA)
+        m_bFailed = true;
+}
 
-    // Link maintenance.
-    const int nPeriod = std::max(g_nScanPeriod.load(std::memory_order_relaxed), 2);
+void CLinkLayer::Maintain(std::time_t now, int nPeriod)
+{
     if (now - m_tmLinkCheck < nPeriod)
         return;
-    if (m_bRemoteBusy != 0) {
-        SendLinkRequest(dl::REQUEST_LINK_STATUS, nRtu, nMaster);
-    } else if (!IsLinkReset()) {
-        SendLinkRequest(dl::RESET_LINK_STATES, nRtu, nMaster);
-        m_bResetPending = 1;
+    if (m_bRemoteBusy) {
+        SendLinkRequest(dl::REQUEST_LINK_STATUS);
+    } else if (!m_bReset) {
+        SendLinkRequest(dl::RESET_LINK_STATES);
+        m_bResetPending = true;
     }
     m_tmLinkCheck = now;
 }
 
-void CQueltProtocol::OnRtuResetLinkStates()
+void CLinkLayer::SendSecondary(std::uint8_t byFunc)
 {
-    const int nRtu = Address16(g_nRtuAddress);
-    const int nMaster = Address16(g_nMasterAddress);
-    m_nRecvFcb = 1;
-    m_nSendFcb = 1;
-    SendSecondary(dl::ACK, nRtu, nMaster);
-    m_nLinkState = LINK_RESET;
-    SendLinkRequest(dl::RESET_LINK_STATES, nRtu, nMaster);
+    const HeaderFrame frame = BuildHeaderFrame(static_cast<std::uint8_t>(dl::DIR | byFunc), m_nRtu, m_nMaster);
+    m_nAwaiting &= static_cast<std::uint8_t>(~AWAIT_LINK);
+    m_bRetransmit = false;
+    m_nMaxRetries = 0;
+    m_LastKind = KIND_SECONDARY;
+    m_Host.WriteFrame(frame.data(), dl::kHeaderSize, "=> ", false);
 }
 
-void CQueltProtocol::HandleHeaderFrame(const std::uint8_t* pFrame)
+void CLinkLayer::SendLinkRequest(std::uint8_t byFunc)
+{
+    const HeaderFrame frame =
+        BuildHeaderFrame(static_cast<std::uint8_t>(dl::DIR | dl::PRM | byFunc), m_nRtu, m_nMaster);
+    m_nAwaiting |= AWAIT_LINK;
+    m_bRetransmit = true;
+    m_nMaxRetries = kMaxRetransmissions;
+    m_nRetries = 0;
+    m_LastKind = KIND_LINK_REQUEST;
+    m_bRxError = false;
+    std::copy(frame.begin(), frame.end(), m_LastFrame);
+    m_tmResponse = Now();
+    m_Host.WriteFrame(frame.data(), dl::kHeaderSize, "=> ", true);
+}
+
+void CLinkLayer::OnRtuResetLinkStates()
+{
+    m_nRecvFcb = 1;
+    m_nSendFcb = 1;
+    SendSecondary(dl::ACK);
+    m_bReset = true;
+    SendLinkRequest(dl::RESET_LINK_STATES);
+}
+
+void CLinkLayer::OnHeaderFrame(const std::uint8_t* pFrame)
 {
     const std::uint8_t byCtrl = pFrame[3];
-    const std::uint8_t byFunc = byCtrl & dl::FUNC;
     const bool bFromRtu = (byCtrl & (dl::DIR | dl::PRM)) == dl::PRM;
-    const int nRtu = Address16(g_nRtuAddress);
-    const int nMaster = Address16(g_nMasterAddress);
-
     if ((m_nAwaiting & AWAIT_LINK) != 0) {
         m_nAwaiting &= static_cast<std::uint8_t>(~AWAIT_LINK);
-        if (bFromRtu) {
-            if (byFunc == dl::RESET_LINK_STATES) {
-                m_bLinkFailed = 1;  // what was awaited is lost with the RTU's reset
-                OnRtuResetLinkStates();
-            }
-            return;
-        }
-        switch (byFunc) {
-        case dl::ACK:
-            if (m_bResetPending != 0) {
-                // Our reset restarts our direction only: what the RTU sends keeps its
-                // own count until the RTU resets.
-                m_bLinkFailed = 0;
-                m_nLinkState = LINK_RESET;
-                m_nSendFcb = 1;
-                m_bResetPending = 0;
-            }
-            if ((byCtrl & dl::DFC) != 0)
-                m_bRemoteBusy = 1;
-            break;
-        case dl::NACK:
-            m_bLinkFailed = 1;
-            break;
-        case dl::LINK_STATUS:
-            if ((byCtrl & dl::DFC) == 0)
-                m_bRemoteBusy = 0;
-            break;
-        default:
-            break;
+        if (!bFromRtu) {
+            OnAnswerToUs(byCtrl);
+        } else if ((byCtrl & dl::FUNC) == dl::RESET_LINK_STATES) {
+            m_bFailed = true;  // what was awaited is lost with the RTU's reset
+            OnRtuResetLinkStates();
         }
         return;
     }
+    if (bFromRtu)
+        OnRequestFromRtu(byCtrl);
+    // else a secondary frame nobody asked for
+}
 
-    if (!bFromRtu)
-        return;  // a secondary frame nobody asked for
-    switch (byFunc) {
+void CLinkLayer::OnAnswerToUs(std::uint8_t byCtrl)
+{
+    switch (byCtrl & dl::FUNC) {
+    case dl::ACK:
+        if (m_bResetPending) {
+            // Our reset restarts our direction only: what the RTU sends keeps its own
+            // count until the RTU resets.
+            m_bFailed = false;
+            m_bReset = true;
+            m_nSendFcb = 1;
+            m_bResetPending = false;
+        }
+        if ((byCtrl & dl::DFC) != 0)
+            m_bRemoteBusy = true;
+        break;
+    case dl::NACK:
+        m_bFailed = true;
+        break;
+    case dl::LINK_STATUS:
+        if ((byCtrl & dl::DFC) == 0)
+            m_bRemoteBusy = false;
+        break;
+    default:
+        break;
+    }
+}
+
+void CLinkLayer::OnRequestFromRtu(std::uint8_t byCtrl)
+{
+    switch (byCtrl & dl::FUNC) {
     case dl::RESET_LINK_STATES:
         OnRtuResetLinkStates();
         break;
     case dl::RESET_USER_PROCESS:
-        if (IsLinkReset())
-            SendSecondary(dl::ACK, nRtu, nMaster);
+        if (m_bReset)
+            SendSecondary(dl::ACK);
         break;
     case dl::TEST_LINK_STATES:
-        if (IsLinkReset() && (byCtrl & dl::FCV) != 0) {
+        if (m_bReset && (byCtrl & dl::FCV) != 0) {
             if (((byCtrl & dl::FCB) != 0 ? 1 : 0) == m_nRecvFcb)
                 m_nRecvFcb ^= 1;
-            SendSecondary(dl::ACK, nRtu, nMaster);
+            SendSecondary(dl::ACK);
         }
         break;
     case dl::REQUEST_LINK_STATUS:
-        if (IsLinkReset())
-            SendSecondary(dl::LINK_STATUS, nRtu, nMaster);
+        if (m_bReset)
+            SendSecondary(dl::LINK_STATUS);
         break;
     default:  // 3 to 8, 10 to 15
-        if (IsLinkReset())
-            SendSecondary(dl::NOT_FUNCTIONING, nRtu, nMaster);
+        if (m_bReset)
+            SendSecondary(dl::NOT_FUNCTIONING);
         break;
     }
 }
 
-void CQueltProtocol::HandleDataFrame(const std::uint8_t* pFrame, int nLength)
+void CLinkLayer::OnDataFrame(const std::uint8_t* pFrame, int nLength)
 {
     const std::uint8_t byCtrl = pFrame[3];
     if ((m_nAwaiting & AWAIT_APP) != 0)
@@ -257,32 +239,49 @@ void CQueltProtocol::HandleDataFrame(const std::uint8_t* pFrame, int nLength)
             m_nRecvFcb ^= 1;
         }
         // A repetition (our ACK was lost) is acknowledged again and discarded.
-        SendSecondary(dl::ACK, Address16(g_nRtuAddress), Address16(g_nMasterAddress));
+        SendSecondary(dl::ACK);
         break;
     default:
         break;
     }
 }
 
-bool CQueltProtocol::QueueReceivedData(const std::uint8_t* pFrame, int nLength)
+void CLinkLayer::OnFrameFlowing()
+{
+    m_tmResponse = Now();
+}
+
+void CLinkLayer::OnBadFrame()
+{
+    // A spoilt frame concerns the answer now awaited, if any; it never fails the next one.
+    if (m_nAwaiting != 0)
+        m_bRxError = true;
+}
+
+void CLinkLayer::OnAnswerComplete()
+{
+    m_nAwaiting &= static_cast<std::uint8_t>(~AWAIT_APP);
+}
+
+bool CLinkLayer::QueueReceivedData(const std::uint8_t* pFrame, int nLength)
 {
     // The transport takes one segment a cycle; an RTU flooding short frames could outrun
     // it without end. The newest are dropped, and that is said once per flood.
     if (m_RecvQueue.size() >= kMaxRecvQueue) {
-        if (m_bRecvOverflow == 0)
+        if (!m_bRecvOverflow)
             AddAlarm("接收数据过多, 已丢弃 !");
-        m_bRecvOverflow = 1;
+        m_bRecvOverflow = true;
         return false;
     }
-    m_bRecvOverflow = 0;
+    m_bRecvOverflow = false;
     m_RecvQueue.emplace_back(pFrame, pFrame + nLength);
     return true;
 }
 
-int CQueltProtocol::TakeUserData(std::uint8_t* pBuffer, int& nLength)
+int CLinkLayer::TakeUserData(std::uint8_t* pBuffer, int& nLength)
 {
-    if (m_bLinkFailed != 0) {
-        m_bLinkFailed = 0;
+    if (m_bFailed) {
+        m_bFailed = false;
         AddAlarm("链路层通讯失败 ！");
         return 2;
     }

@@ -1,6 +1,7 @@
 // The request builders: one decision of the poll cycle becomes one application fragment,
 // with the reply the master now awaits and the time it was sent.
 #include <algorithm>
+#include <utility>
 
 #include "commands/CommandQueue.h"
 #include "core/Clock.h"
@@ -10,91 +11,71 @@
 
 namespace {
 
-enum Service { CONFIRMED = 2, UNCONFIRMED = 1, READINESS = 4 };
-
 constexpr std::uint8_t kNoObjects[1] = {};
 
 }  // namespace
 
 int CQueltProtocol::SendFragment(std::uint8_t byCtrl, std::uint8_t byFunc, const std::uint8_t* pObjects,
-                                 int nLength, int nService, int nRtu, int nMaster, std::uint8_t byWait)
+                                 int nLength, bool bConfirmed, bool bRequest)
 {
     if (nLength > kMaxObjectOctets)
         return 2;
-    if (TransportSend(READINESS, nRtu, nMaster, nullptr, 0, 0) != 0)
-        return 1;
     std::uint8_t fragment[kMaxObjectOctets + 2];
     fragment[0] = byCtrl;
     fragment[1] = byFunc;
     nLength = std::max(nLength, 0);
     if (nLength > 0)
         std::copy_n(pObjects, nLength, fragment + 2);
-    // The wait bits must be set while the frame is queued: its element carries them.
-    const std::uint8_t byWaitBefore = m_byAppWait;
-    if (byWait != 0)
-        m_byAppWait = byWait;
-    if (TransportSend(nService, nRtu, nMaster, fragment, nLength + 2, 0) != 0) {
-        m_byAppWait = byWait != 0 ? 0 : byWaitBefore;
-        return 1;
-    }
-    return 0;
+    // A confirm sent while the rest of a response is still to come awaits it as well.
+    const bool bAwaitApp = bRequest || m_App.IsWaiting();
+    return m_Transport.Send(bConfirmed, fragment, nLength + 2, bAwaitApp) ? 0 : 1;
 }
 
-int CQueltProtocol::SendRequest(std::uint8_t byFunc, const std::uint8_t* pObjects, int nLength,
-                                int nService, int nRtu, int nMaster)
+int CQueltProtocol::SendRequest(std::uint8_t byFunc, const std::uint8_t* pObjects, int nLength, bool bConfirmed)
 {
-    const std::uint8_t bySeq = m_byAppSeq;
+    const std::uint8_t bySeq = m_App.NextSeq();
+    const CAppLayer::Try how = std::exchange(m_NextTry, CAppLayer::Try::NEW);
     const int nResult = SendFragment(static_cast<std::uint8_t>(bySeq | ac::FIR | ac::FIN), byFunc, pObjects, nLength,
-                                     nService, nRtu, nMaster, WAIT_RESPONSE);
+                                     bConfirmed, true);
     if (nResult == 0) {
-        // Only requests step the counter: a confirm echoes the response it confirms, and
-        // an operate must carry its select's sequence plus one.
-        m_byAppSeq = static_cast<std::uint8_t>((bySeq + 1) & ac::SEQ);
+        m_App.OnRequestSent(byFunc, how, Now());
         ForgetControlSeq(bySeq);
-        m_nAppRetry = 0;
-        m_tRequest = Now();
-        DropEarlierFailures();
-        // Its response echoes the sequence; a response still under way is abandoned.
-        if (m_bRetrying != 0)
-            m_EarlierTrySeqs.push_back(m_byRequestSeq);
-        else
-            m_EarlierTrySeqs.clear();
-        m_byRequestFunc = byFunc;
-        m_byRequestSeq = bySeq;
-        m_bInResponse = 0;
+        m_Transport.DropFailures();
     }
     return nResult;
 }
 
-int CQueltProtocol::SendConfirm(int nRtu, int nMaster)
+int CQueltProtocol::SendConfirm()
 {
     // The outstation accepts a confirm only with the sequence of the response it confirms.
-    return SendFragment(static_cast<std::uint8_t>((m_byConfirmSeq & ac::SEQ) | ac::FIR | ac::FIN), fc::CONFIRM, kNoObjects,
-                        0, UNCONFIRMED, nRtu, nMaster, 0);
+    const std::uint8_t bySeq = m_App.ConfirmDue().value_or(0) & ac::SEQ;
+    return SendFragment(static_cast<std::uint8_t>(bySeq | ac::FIR | ac::FIN), fc::CONFIRM, kNoObjects, 0, false,
+                        false);
 }
 
-int CQueltProtocol::SendUnsolicitedConfirm(int nRtu, int nMaster)
+int CQueltProtocol::SendUnsolicitedConfirm()
 {
     // UNS set, with the unsolicited response's own sequence.
-    const auto byCtrl = static_cast<std::uint8_t>((m_byUnsolConfirmSeq & ac::SEQ) | ac::FIR | ac::FIN | ac::UNS);
-    return SendFragment(byCtrl, fc::CONFIRM, kNoObjects, 0, UNCONFIRMED, nRtu, nMaster, 0);
+    const std::uint8_t bySeq = m_App.UnsolicitedConfirmDue().value_or(0) & ac::SEQ;
+    const auto byCtrl = static_cast<std::uint8_t>(bySeq | ac::FIR | ac::FIN | ac::UNS);
+    return SendFragment(byCtrl, fc::CONFIRM, kNoObjects, 0, false, false);
 }
 
-int CQueltProtocol::SendRead(int nRtu, int nMaster, const std::uint8_t* pObjects, int nLength)
+int CQueltProtocol::SendRead(const std::uint8_t* pObjects, int nLength)
 {
-    return SendRequest(fc::READ, pObjects, nLength, UNCONFIRMED, nRtu, nMaster);
+    return SendRequest(fc::READ, pObjects, nLength, false);
 }
 
-int CQueltProtocol::SendWrite(int nRtu, int nMaster, const std::uint8_t* pObjects, int nLength)
+int CQueltProtocol::SendWrite(const std::uint8_t* pObjects, int nLength)
 {
-    return SendRequest(fc::WRITE, pObjects, nLength, UNCONFIRMED, nRtu, nMaster);
+    return SendRequest(fc::WRITE, pObjects, nLength, false);
 }
 
-int CQueltProtocol::SendSelect(int nRtu, int nMaster, const std::uint8_t* pObjects, int nLength)
+int CQueltProtocol::SendSelect(const std::uint8_t* pObjects, int nLength)
 {
-    const int nResult = SendRequest(fc::SELECT, pObjects, nLength, CONFIRMED, nRtu, nMaster);
+    const int nResult = SendRequest(fc::SELECT, pObjects, nLength, true);
     if (nResult == 0) {
-        RememberControl(fc::SELECT, m_byRequestSeq, pObjects, nLength);
+        RememberControl(fc::SELECT, m_App.RequestSeq(), pObjects, nLength);
         // The time first: the GUI never sees the flag with an older time.
         g_CtrlCmd.m_tSelect.store(Now(), std::memory_order_relaxed);
         g_CtrlCmd.m_bSelectPending.store(1, std::memory_order_release);
@@ -102,44 +83,42 @@ int CQueltProtocol::SendSelect(int nRtu, int nMaster, const std::uint8_t* pObjec
     return nResult;
 }
 
-int CQueltProtocol::SendOperate(int nRtu, int nMaster, const std::uint8_t* pObjects, int nLength)
+int CQueltProtocol::SendOperate(const std::uint8_t* pObjects, int nLength)
 {
-    const int nResult = SendRequest(fc::OPERATE, pObjects, nLength, CONFIRMED, nRtu, nMaster);
+    const int nResult = SendRequest(fc::OPERATE, pObjects, nLength, true);
     if (nResult == 0) {
-        RememberControl(fc::OPERATE, m_byRequestSeq, pObjects, nLength);
+        RememberControl(fc::OPERATE, m_App.RequestSeq(), pObjects, nLength);
         g_CtrlCmd.m_tOperate.store(Now(), std::memory_order_relaxed);
         g_CtrlCmd.m_bOperatePending.store(1, std::memory_order_release);
     }
     return nResult;
 }
 
-int CQueltProtocol::SendFreeze(int nRtu, int nMaster, std::uint8_t byFunc, const std::uint8_t* pObjects,
-                               int nLength)
+int CQueltProtocol::SendFreeze(std::uint8_t byFunc, const std::uint8_t* pObjects, int nLength)
 {
     if (byFunc < fc::IMMED_FREEZE || byFunc > fc::FREEZE_CLEAR_NR)
         return 3;
-    return SendRequest(byFunc, pObjects, nLength, UNCONFIRMED, nRtu, nMaster);
+    return SendRequest(byFunc, pObjects, nLength, false);
 }
 
-int CQueltProtocol::SendFunctionOnly(int nRtu, int nMaster, std::uint8_t byFunc)
+int CQueltProtocol::SendFunctionOnly(std::uint8_t byFunc)
 {
-    return SendRequest(byFunc, kNoObjects, 0, UNCONFIRMED, nRtu, nMaster);
+    return SendRequest(byFunc, kNoObjects, 0, false);
 }
 
-int CQueltProtocol::SendUnsolicitedCtrl(int nRtu, int nMaster, std::uint8_t byFunc,
-                                        const std::uint8_t* pObjects, int nLength)
+int CQueltProtocol::SendUnsolicitedCtrl(std::uint8_t byFunc, const std::uint8_t* pObjects, int nLength)
 {
     if (byFunc != fc::ENABLE_UNSOLICITED && byFunc != fc::DISABLE_UNSOLICITED)
         return 3;
-    return SendRequest(byFunc, pObjects, nLength, UNCONFIRMED, nRtu, nMaster);
+    return SendRequest(byFunc, pObjects, nLength, false);
 }
 
-int CQueltProtocol::SendDelayMeasure(int nRtu, int nMaster)
+int CQueltProtocol::SendDelayMeasure()
 {
-    return SendRequest(fc::DELAY_MEASURE, kNoObjects, 0, UNCONFIRMED, nRtu, nMaster);
+    return SendRequest(fc::DELAY_MEASURE, kNoObjects, 0, false);
 }
 
-int CQueltProtocol::SendTimeSync(int nRtu, int nMaster)
+int CQueltProtocol::SendTimeSync()
 {
     const std::uint32_t dwMs = MillisecondsOfMonth(Clock().LocalNow());
     const std::uint8_t objects[10] = {0x32,
@@ -152,7 +131,7 @@ int CQueltProtocol::SendTimeSync(int nRtu, int nMaster)
                                       static_cast<std::uint8_t>(dwMs >> 24),
                                       0x00,
                                       0x00};
-    return SendWrite(nRtu, nMaster, objects, sizeof objects);
+    return SendWrite(objects, sizeof objects);
 }
 
 int CQueltProtocol::BuildControlObjects(std::uint8_t* p, int nPoint, int nCloseTrip, std::int32_t lRelayMs)

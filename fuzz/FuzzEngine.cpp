@@ -2,10 +2,24 @@
 
 #include "channel/MemoryLine.h"
 #include "channel/PortMap.h"
+#include "core/Clock.h"
 #include "core/Config.h"
 #include "core/Notify.h"
 #include "core/ResponseList.h"
 #include "monitor/AlarmLog.h"
+
+namespace {
+
+constexpr int kMaster = 3246;
+constexpr int kRtu = 54;
+
+FakeClock& FuzzClock()
+{
+    static FakeClock clock;
+    return clock;
+}
+
+}  // namespace
 
 void PrepareFuzzing()
 {
@@ -14,20 +28,36 @@ void PrepareFuzzing()
         SetTraceHandler([](const std::string&) {});
         SetConfigDefaults();
         MapPortDevice(COM2, "/nonexistent/quelt-fuzz");  // the engine never touches a real port
+        SetClock(&FuzzClock());  // runs repeat exactly: no silence or time-out depends on the machine
         return true;
     }();
     (void)bDone;
 }
 
-CFuzzEngine::CFuzzEngine() : CQueltProtocol(COM2, std::make_unique<CMemoryLine>()) {}
+CFuzzEngine::CFuzzEngine(bool bLinkReset) : CQueltProtocol(COM2, std::make_unique<CMemoryLine>())
+{
+    if (!bLinkReset)
+        return;
+    FuzzClock().AdvanceSeconds(3);  // the link maintenance period: the reset goes out
+    OnCycle();
+    const HeaderFrame ack = BuildHeaderFrame(dl::ACK, kMaster, kRtu);
+    OnReceive(ack.data(), dl::kHeaderSize);
+}
+
+void CFuzzEngine::ReceiveFrame(std::uint8_t byCtrl, const std::uint8_t* pData, int nCount)
+{
+    std::uint8_t frame[dl::kMaxFrameSize];
+    const int nSize = BuildLinkFrame(byCtrl, kMaster, kRtu, pData, nCount, frame);
+    OnReceive(frame, nSize);
+}
 
 void CFuzzEngine::CycleAndDecode(int nCycles)
 {
+    static constexpr std::uint8_t kClass0[3] = {60, 1, 0x06};
     for (int i = 0; i < nCycles; ++i) {
-        if (m_byAppWait == 0)
-            m_byAppWait = WAIT_RESPONSE;  // every fragment finds a request waiting for it
-        TransportReceive(3246, 54);
-        ApplicationStep(3246, 54);
+        if (!App().IsWaiting() && Link().CanSend() && !App().ConfirmDue())
+            SendRead(kClass0, 3);  // every fragment finds a request waiting for it
+        OnCycle();
     }
     Handler.ProcessResponses();
     ClearResponses();

@@ -11,14 +11,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSi
     PrepareFuzzing();
     if (nSize < 2)
         return 0;
-    CFuzzEngine engine;
-    if ((pData[0] & 1) != 0)
-        engine.m_nLinkState = CQueltProtocol::LINK_RESET;
-    engine.m_byRequestSeq = pData[1] & 0x0F;
+    CFuzzEngine engine((pData[0] & 1) != 0);
     const std::size_t nRead = 1 + pData[1] % 64;  // octets a read brings
     for (std::size_t nPos = 2; nPos < nSize; nPos += nRead) {
         const std::size_t n = std::min(nRead, nSize - nPos);
-        engine.OnReceive(pData + nPos, static_cast<int>(n));
+        engine.Receive(pData + nPos, static_cast<int>(n));
         engine.CycleAndDecode(1);
     }
     engine.CycleAndDecode(12);

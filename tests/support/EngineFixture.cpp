@@ -74,7 +74,7 @@ void EngineTest::ResetLink()
     AdvanceAndStep(3);
     ASSERT_EQ(Sent(), "05 64 05 C0 36 00 AE 0C A7 07");
     Feed(RtuFrame(0x00));  // ACK
-    ASSERT_EQ(m_pEngine->m_nLinkState, CQueltProtocol::LINK_RESET);
+    ASSERT_TRUE(m_pEngine->Link().IsReset());
     SendText();
     RecvText();
 }

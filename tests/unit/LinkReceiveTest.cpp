@@ -4,6 +4,7 @@
 
 #include "core/Config.h"
 #include "support/EngineFixture.h"
+#include "support/LinkStack.h"
 #include "support/Hex.h"
 
 namespace {
@@ -28,15 +29,39 @@ std::string Corrupt(const std::string& hex, std::size_t nOctet)
 
 }  // namespace
 
+// The engine's side of receiving: every octet shown, frames found across reads, a frame
+// under way given up after a silence. An answer is awaited (a read went out).
 class LinkReceiveTest : public EngineTest {
 protected:
     void SetUp() override
     {
         EngineTest::SetUp();
-        m_pEngine->m_nLinkState = CQueltProtocol::LINK_RESET;
-        m_pEngine->m_nAwaiting = CQueltProtocol::AWAIT_APP;  // an answer is awaited
+        ResetLink();
+        AwaitAnswer();
     }
-    std::size_t Queued() const { return m_pEngine->m_RecvQueue.size(); }
+    void AwaitAnswer()
+    {
+        const std::uint8_t objects[] = {60, 1, 0x06};
+        ASSERT_EQ(m_pEngine->SendRead(objects, 3), 0);
+        m_pEngine->OnCycle();
+        Sent();
+        RecvText();
+        SendText();
+    }
+};
+
+// The parser in front of the link layer, as the engine wires them: what reaches the
+// transport, and which spoilt frames count against the answer awaited.
+class LinkParseTest : public LinkStackTest {
+protected:
+    void SetUp() override
+    {
+        LinkStackTest::SetUp();
+        ResetLink();
+        ASSERT_TRUE(SendData(false, "C0 C1 01 3C 01 06"));  // an answer is awaited
+        AdvanceAndStep(0);
+        Sent();
+    }
 };
 
 TEST_F(LinkReceiveTest, FindsTheStartOctetsAnywhereAndAcrossReads)
@@ -51,102 +76,27 @@ TEST_F(LinkReceiveTest, FindsTheStartOctetsAnywhereAndAcrossReads)
     EXPECT_EQ(Sent(), kLinkStatus);
 }
 
-TEST_F(LinkReceiveTest, CrcFailuresSetTheErrorFlagAndEndTheLineOnlyAtTheFrameEnd)
+TEST_F(LinkReceiveTest, CrcFailuresCountAgainstTheAnswerAndEndTheLineOnlyAtTheFrameEnd)
 {
-    Feed(Corrupt(RtuFrame(0x49), 8));  // header-only frame, bad header CRC
-    EXPECT_EQ(m_pEngine->m_bRxError, 1);
-    EXPECT_EQ(Sent(), "");
-    EXPECT_EQ(RecvText(), Corrupt(RtuFrame(0x49), 8) + " \r\n");
-
-    m_pEngine->m_bRxError = 0;
     const std::string data = RtuFrame(0x44, UserData(4));
-    Feed(Corrupt(data, 9));  // frame with user data, bad header CRC
-    EXPECT_EQ(m_pEngine->m_bRxError, 1);
-    EXPECT_EQ(Queued(), 0u);
-    EXPECT_EQ(RecvText(), Corrupt(data, 9) + " ");  // the line stays open
-}
-
-TEST_F(LinkReceiveTest, UserDataIsDroppedSilentlyWhileTheLinkIsNotReset)
-{
-    m_pEngine->m_nLinkState = 0;
-    Feed(RtuFrame(0x44, UserData(4)));
-    EXPECT_EQ(Queued(), 0u);
-    EXPECT_EQ(m_pEngine->m_bRxError, 0);
-    // The parser hunts again at once: the frame that follows is found.
-    Feed(RtuFrame(0x40));  // the RTU resets its link
-    EXPECT_EQ(Sent(), "05 64 05 80 36 00 AE 0C 1D 37 05 64 05 C0 36 00 AE 0C A7 07");
-}
-
-TEST_F(LinkReceiveTest, FrameIsHandedOnAfterItsLastOctetWithTheUserDataLength)
-{
     const struct {
-        int nData, nOctets, nIndex;
-    } cases[] = {{16, 28, 24}, {17, 31, 25}, {1, 13, 9}, {250, 292, 258}};
+        std::string spoilt;
+        std::string shown;
+    } cases[] = {
+        {Corrupt(RtuFrame(0x49), 8), Corrupt(RtuFrame(0x49), 8) + " \r\n"},  // header-only, bad header CRC
+        {Corrupt(data, 9), Corrupt(data, 9) + " "},  // with user data, bad header CRC: the line stays open
+        {Corrupt(data, 12), Corrupt(data, 12) + " \r\n"},  // a bad block CRC
+    };
     for (const auto& c : cases) {
-        const std::vector<std::uint8_t> frame = FromHex(RtuFrame(0x44, UserData(c.nData)));
-        ASSERT_EQ(static_cast<int>(frame.size()), c.nOctets);
-        m_pEngine->OnReceive(frame.data(), c.nOctets - 1);
-        EXPECT_EQ(Queued(), 0u) << c.nData;
-        m_pEngine->OnReceive(frame.data() + c.nOctets - 1, 1);
-        ASSERT_EQ(Queued(), 1u) << c.nData;
-        const std::vector<std::uint8_t> element = m_pEngine->m_RecvQueue.front();
-        m_pEngine->m_RecvQueue.clear();
-        EXPECT_EQ(static_cast<int>(element.size()), c.nIndex);
-        EXPECT_EQ(ToHex({element.begin() + 8, element.end()}), UserData(c.nData));
+        CreateEngine();
+        ResetLink();
+        AwaitAnswer();
+        Feed(c.spoilt);
+        EXPECT_TRUE(m_pEngine->Link().RxErrorFlagged()) << c.spoilt;
+        EXPECT_EQ(m_pEngine->Link().QueuedSegments(), 0u) << c.spoilt;
+        EXPECT_EQ(Sent(), "") << c.spoilt;
+        EXPECT_EQ(RecvText(), c.shown);
     }
-}
-
-TEST_F(LinkReceiveTest, BadCrcInTheSecondBlockDropsTheFrameAndTheThirdBlockIsScanned)
-{
-    // 40 octets of user data: blocks of 16, 16 and 8. The third block hides a whole
-    // request link status frame, which the parser finds once the frame is dropped.
-    const std::string hidden = RtuFrame(0x49);
-    const std::string data = UserData(32) + " " + hidden.substr(0, 23);
-    std::string frame = RtuFrame(0x44, data);
-    frame = Corrupt(frame, 10 + 18 + 16);  // the second block's CRC
-    Feed(frame);
-    EXPECT_EQ(m_pEngine->m_bRxError, 1);
-    EXPECT_EQ(Queued(), 0u);
-    Feed(hidden.substr(24));  // the rest of the hidden frame
-    EXPECT_EQ(Sent(), kLinkStatus);
-}
-
-TEST_F(LinkReceiveTest, ShortLenNeverReachesTheDataHandlerAndValidFramesAreStillFound)
-{
-    std::mt19937 random(1815);
-    std::uniform_int_distribution<int> octet(0, 255);
-    for (int nRound = 0; nRound < 300; ++nRound) {
-        std::vector<std::uint8_t> noise;
-        const int nNoise = octet(random) % 12;
-        for (int i = 0; i < nNoise; ++i) {
-            const auto by = static_cast<std::uint8_t>(octet(random));
-            noise.push_back(by == 0x05 ? 0x04 : by);  // no accidental start octets
-        }
-        noise.insert(noise.end(), {0x05, 0x64, static_cast<std::uint8_t>(nRound % 5)});  // LEN 0..4
-        const std::string data = UserData(1 + octet(random) % 40, nRound);
-        Feed(ToHex(noise) + " " + RtuFrame(0x44, data));
-        ASSERT_EQ(Queued(), 1u) << nRound;
-        const std::vector<std::uint8_t>& element = m_pEngine->m_RecvQueue.front();
-        EXPECT_EQ(ToHex({element.begin() + 8, element.end()}), data) << nRound;
-        m_pEngine->m_RecvQueue.clear();
-    }
-}
-
-TEST_F(LinkReceiveTest, SpoiltFrameWhileNothingIsAwaitedFlagsNoError)
-{
-    m_pEngine->m_nAwaiting = 0;
-    Feed(Corrupt(RtuFrame(0x44, UserData(4)), 12));
-    EXPECT_EQ(m_pEngine->m_bRxError, 0) << "it would fail the next request the moment it went out";
-}
-
-TEST_F(LinkReceiveTest, StartOctetsInsideARejectedHeaderAreFound)
-{
-    // Noise that happens to read 05 64 just before a frame: the header it makes fails its
-    // CRC, and the real frame starts inside it.
-    Feed("05 64 " + RtuFrame(0x49));
-    EXPECT_EQ(Sent(), kLinkStatus);
-    Feed("05 64 05 " + RtuFrame(0x44, UserData(20)));
-    EXPECT_EQ(Queued(), 1u);
 }
 
 TEST_F(LinkReceiveTest, FrameCutShortIsAbandonedAfterASilence)
@@ -164,11 +114,88 @@ TEST_F(LinkReceiveTest, FrameCutShortIsAbandonedAfterASilence)
     for (const auto& c : cases) {
         g_nBaudRate = c.nBaud;
         CreateEngine();
-        m_pEngine->m_nLinkState = CQueltProtocol::LINK_RESET;
+        ResetLink();
         Feed(cut);
         m_Clock.Advance(c.nPauseMs);
         m_pEngine->OnCycle();
         Feed(next);
-        EXPECT_EQ(Queued(), c.bAbandoned ? 1u : 0u) << c.nBaud << " bit/s, " << c.nPauseMs << " ms";
+        EXPECT_EQ(m_pEngine->Link().QueuedSegments(), c.bAbandoned ? 1u : 0u)
+            << c.nBaud << " bit/s, " << c.nPauseMs << " ms";
     }
+}
+
+TEST_F(LinkParseTest, UserDataIsDroppedSilentlyWhileTheLinkIsNotReset)
+{
+    m_Link.ForgetReset();
+    Feed(RtuFrame(0x44, UserData(4)));
+    EXPECT_EQ(TakeData(), "");
+    EXPECT_FALSE(m_Link.RxErrorFlagged());
+    // The parser hunts again at once: the frame that follows is found.
+    Feed(RtuFrame(0x40));  // the RTU resets its link
+    EXPECT_EQ(Sent(), "05 64 05 80 36 00 AE 0C 1D 37 05 64 05 C0 36 00 AE 0C A7 07");
+}
+
+TEST_F(LinkParseTest, FrameIsHandedOnAfterItsLastOctetWithItsUserData)
+{
+    for (const int nData : {16, 17, 1, 250}) {
+        const std::string frame = RtuFrame(0x44, UserData(nData));
+        const std::size_t nLast = frame.size() - 2;  // the last octet's two hex digits
+        Feed(frame.substr(0, nLast));
+        EXPECT_EQ(m_Link.QueuedSegments(), 0u) << nData;
+        Feed(frame.substr(nLast));
+        EXPECT_EQ(TakeData(), UserData(nData)) << nData;
+    }
+}
+
+TEST_F(LinkParseTest, BadCrcInTheSecondBlockDropsTheFrameAndTheThirdBlockIsScanned)
+{
+    // 40 octets of user data: blocks of 16, 16 and 8. The third block hides a whole
+    // request link status frame, which the parser finds once the frame is dropped.
+    const std::string hidden = RtuFrame(0x49);
+    const std::string data = UserData(32) + " " + hidden.substr(0, 23);
+    std::string frame = RtuFrame(0x44, data);
+    frame = Corrupt(frame, 10 + 18 + 16);  // the second block's CRC
+    Feed(frame);
+    EXPECT_TRUE(m_Link.RxErrorFlagged());
+    EXPECT_EQ(TakeData(), "");
+    Feed(hidden.substr(24));  // the rest of the hidden frame
+    EXPECT_EQ(Sent(), kLinkStatus);
+}
+
+TEST_F(LinkParseTest, ShortLenNeverReachesTheDataHandlerAndValidFramesAreStillFound)
+{
+    std::mt19937 random(1815);
+    std::uniform_int_distribution<int> octet(0, 255);
+    for (int nRound = 0; nRound < 300; ++nRound) {
+        std::vector<std::uint8_t> noise;
+        const int nNoise = octet(random) % 12;
+        for (int i = 0; i < nNoise; ++i) {
+            const auto by = static_cast<std::uint8_t>(octet(random));
+            noise.push_back(by == 0x05 ? 0x04 : by);  // no accidental start octets
+        }
+        noise.insert(noise.end(), {0x05, 0x64, static_cast<std::uint8_t>(nRound % 5)});  // LEN 0..4
+        const std::string data = UserData(1 + octet(random) % 40, nRound);
+        Feed(ToHex(noise) + " " + RtuFrame(0x44, data));
+        ASSERT_EQ(TakeData(), data) << nRound;
+        ASSERT_EQ(TakeData(), "") << nRound;
+    }
+}
+
+TEST_F(LinkParseTest, SpoiltFrameWhileNothingIsAwaitedFlagsNoError)
+{
+    Feed(RtuFrame(0x44, "C0 C1 81 00 00"));
+    m_Link.OnAnswerComplete();  // the answer came: nothing is awaited now
+    ASSERT_FALSE(m_Link.IsAwaitingAnswer());
+    Feed(Corrupt(RtuFrame(0x44, UserData(4)), 12));
+    EXPECT_FALSE(m_Link.RxErrorFlagged()) << "it would fail the next request the moment it went out";
+}
+
+TEST_F(LinkParseTest, StartOctetsInsideARejectedHeaderAreFound)
+{
+    // Noise that happens to read 05 64 just before a frame: the header it makes fails its
+    // CRC, and the real frame starts inside it.
+    Feed("05 64 " + RtuFrame(0x49));
+    EXPECT_EQ(Sent(), kLinkStatus);
+    Feed("05 64 05 " + RtuFrame(0x44, UserData(20)));
+    EXPECT_EQ(TakeData(), UserData(20));
 }

@@ -147,26 +147,54 @@ protected:
         Feed(RtuFrame(0x44, ToHex({byTh, byAppCtrl, 0x81, m_byIin1, 0x00}) + (objects.empty() ? "" : " " + objects)));
     }
 
-    // The engine has just sent a request with this function code and sequence.
-    void AwaitResponseTo(std::uint8_t byFunc, std::uint8_t bySeq)
+    // The operator's read of class 1 goes out, and its answer is awaited; returns its
+    // sequence.
+    std::uint8_t AwaitRead()
     {
-        m_pEngine->m_nLinkState = CQueltProtocol::LINK_RESET;
-        m_pEngine->m_byAppWait = CQueltProtocol::WAIT_RESPONSE;
-        m_pEngine->m_byRequestFunc = byFunc;
-        m_pEngine->m_byRequestSeq = bySeq;
-        m_pEngine->m_bInResponse = 0;
-        m_pEngine->m_tRequest = m_Clock.Now();
+        g_nAskMode = ASK_MANUAL;
+        if (!m_pEngine->Link().IsReset())
+            ResetLink();
+        m_pEngine->Frames.clear();
+        QueueManualCommand(*FindMenuCommand(32791), ManualChoice{});
+        for (int i = 0; i < 100 && m_pEngine->Frames.empty(); ++i) {
+            m_Clock.Advance(100);
+            m_pEngine->OnCycle();
+        }
+        EXPECT_EQ(m_pEngine->Frames.size(), 1u);
+        m_pEngine->Frames.clear();
+        Sent();
+        EXPECT_TRUE(Waiting());
+        return m_pEngine->App().RequestSeq();
     }
     // The RTU sends one application fragment in as many segments as it needs; the engine
-    // takes each segment in and then runs its application step.
+    // takes each in with a cycle of its own.
     void DeliverFragment(const std::vector<std::uint8_t>& fragment)
     {
         for (const std::string& frame : FragmentFrames(fragment)) {
             Feed(frame);
-            m_pEngine->TransportReceive(3246, 54);
+            m_pEngine->OnCycle();
         }
-        m_pEngine->ApplicationStep(3246, 54);
+        m_pEngine->OnCycle();  // a confirm due for the fragment before goes first
     }
+    // The application octets of the frames the engine wrote (control, function, objects),
+    // after two more cycles: one to hand a due confirm down, one to write it.
+    std::vector<std::string> Written()
+    {
+        m_pEngine->OnCycle();
+        m_pEngine->OnCycle();
+        std::vector<std::vector<std::uint8_t>> frames;
+        frames.swap(m_pEngine->Frames);
+        Sent();
+        std::vector<std::string> written;
+        for (const std::vector<std::uint8_t>& frame : frames) {
+            const std::vector<std::uint8_t> data = FrameUserData(frame);
+            if (!data.empty())
+                written.push_back(ToHex({data.begin() + 1, data.end()}));
+        }
+        return written;
+    }
+    bool Failed() const { return m_pEngine->App().GetState() == CAppLayer::State::FAILED; }
+    bool Waiting() const { return m_pEngine->App().IsWaiting(); }
     // The link frames (as hex) that carry one application fragment, 249 octets a segment.
     std::vector<std::string> FragmentFrames(const std::vector<std::uint8_t>& fragment)
     {
@@ -234,7 +262,7 @@ TEST_F(PollCycleTest, ByObjectAndThePeriodicRequests)
     // The counters were read in the quarter hour that began at 10:00.
     FakeClock quarter;
     quarter.SetLocal({2026, 12, 10, 10, 0, 0, 0});
-    EXPECT_EQ(m_pEngine->m_tLastCounter, quarter.Now());
+    EXPECT_EQ(m_pEngine->Planner().LastCounterRead(), quarter.Now());
 
     // A minute on, the static reads come first in a batch; at 10:15 the counters.
     RunFor(60);
@@ -359,7 +387,7 @@ TEST_F(PollCycleTest, SilentRtuGivesThreeLinkAlarmsThenOneApplicationAlarmAndRec
     RunFor(60);
     EXPECT_EQ(g_AlarmLog.Texts(),
               (std::vector<std::string>{kLinkFailure, kLinkFailure, kLinkFailure, kAppFailure}));
-    EXPECT_EQ(m_pEngine->m_nLinkState, 0);
+    EXPECT_FALSE(m_pEngine->Link().IsReset());
 
     // The RTU comes back, not restarted: link reset, then the polls go on where they were.
     g_AlarmLog.Clear();
@@ -559,9 +587,9 @@ TEST_F(PollCycleTest, FragmentsOfUpTo2048OctetsReachTheList)
     // 2048 octets is the largest fragment there is; the reassembly buffer holds it.
     for (const int nLength : {2047, 2048}) {
         ClearResponses();
-        AwaitResponseTo(fc::READ, 3);
+        const std::uint8_t bySeq = AwaitRead();
         std::vector<std::uint8_t> fragment(static_cast<std::size_t>(nLength), 0x00);
-        fragment[0] = 0xE3;  // FIR, FIN, CON, sequence 3
+        fragment[0] = static_cast<std::uint8_t>(0xE0 | bySeq);  // FIR, FIN, CON
         fragment[1] = 0x81;
         DeliverFragment(fragment);
         ResponseElement element;
@@ -570,45 +598,53 @@ TEST_F(PollCycleTest, FragmentsOfUpTo2048OctetsReachTheList)
         EXPECT_EQ(element.size(), static_cast<std::size_t>(nLength));
         EXPECT_EQ(ToHex({element.begin(), element.begin() + 2}), nLength == 2047 ? "FF 07" : "00 08");
         EXPECT_EQ(byAnswers, fc::READ);
-        EXPECT_EQ(m_pEngine->m_bConfirmPending, 1);
-        EXPECT_EQ(m_pEngine->m_byConfirmSeq, 3);
-        EXPECT_EQ(m_pEngine->m_byAppWait, 0);
-        m_pEngine->m_bConfirmPending = 0;
+        EXPECT_FALSE(Waiting());
+        EXPECT_EQ(Written(), std::vector<std::string>{ToHex({static_cast<std::uint8_t>(0xC0 | bySeq), 0x00})})
+            << "the confirm";
     }
 }
 
 TEST_F(PollCycleTest, ResponseTimeoutIsThreeScanPeriodsOfAtLeastTwoSeconds)
 {
+    // Frames that are not the answer keep the link's wait open, but not the answer's.
     g_nScanPeriod = 1;
-    m_pEngine->m_byAppWait = CQueltProtocol::WAIT_RESPONSE;
-    m_pEngine->m_tRequest = m_Clock.Now();
-    m_Clock.AdvanceSeconds(6);
-    m_pEngine->ApplicationStep(3246, 54);
-    EXPECT_EQ(m_pEngine->m_bAppFailed, 0);
+    const std::uint8_t bySeq = AwaitRead();
+    const auto stray = static_cast<std::uint8_t>(0x80 | ((bySeq + 8) & 0x0F));  // FIR, another sequence
+    for (int nSecond = 2; nSecond <= 6; nSecond += 2) {
+        m_Clock.AdvanceSeconds(2);
+        Feed(RtuFrame(0x44, ToHex({static_cast<std::uint8_t>(0x40 | (m_byRtuTpSeq++ & 0x3F)), stray, 0x81, 0, 0})));
+        m_pEngine->OnCycle();
+        EXPECT_TRUE(Waiting()) << nSecond;
+    }
     m_Clock.AdvanceSeconds(1);
-    m_pEngine->ApplicationStep(3246, 54);
-    EXPECT_EQ(m_pEngine->m_bAppFailed, 1);
-    EXPECT_EQ(m_pEngine->m_byAppWait, 0);
+    m_pEngine->OnCycle();
+    EXPECT_TRUE(Failed());
+    EXPECT_TRUE(g_AlarmLog.Texts().empty()) << "the link did not fail";
 }
 
 TEST_F(PollCycleTest, PendingConfirmHoldsBackEveryRequestWhileTheLinkIsBusy)
 {
-    m_pEngine->m_nLinkState = CQueltProtocol::LINK_RESET;
-    m_pEngine->m_listPoll.push_back({1, 60, 2});
-    m_pEngine->m_bConfirmPending = 1;
-    m_pEngine->m_bRemoteBusy = 1;
+    ResetLink();
+    std::uint8_t objects[18];
+    CQueltProtocol::BuildControlObjects(objects, 5, 0, 1000);
+    ASSERT_EQ(m_pEngine->SendSelect(objects, 18), 0);
+    m_pEngine->OnCycle();
+    Sent();
+    Feed(RtuFrame(0x10));  // ACK with DFC: busy
+    // The echo asks for a confirm.
+    Feed(RtuFrame(0x44, "C0 E0 81 00 00 " + ToHex({objects, objects + 18})));
     for (int i = 0; i < 3; ++i)
-        m_pEngine->ApplicationStep(3246, 54);
-    EXPECT_TRUE(m_pEngine->m_SendQueue.empty());
-    EXPECT_EQ(m_pEngine->m_bConfirmPending, 1);
-    EXPECT_EQ(m_pEngine->m_listPoll.size(), 1u);
+        m_pEngine->OnCycle();
+    ASSERT_EQ(m_pEngine->App().ConfirmDue(), std::optional<std::uint8_t>(0));
+    EXPECT_EQ(Sent(), "");
+    EXPECT_EQ(m_pEngine->SendRead(objects, 3), 1) << "no request either";
 
-    m_pEngine->m_bRemoteBusy = 0;
-    m_pEngine->ApplicationStep(3246, 54);
-    ASSERT_EQ(m_pEngine->m_SendQueue.size(), 1u);
-    EXPECT_EQ(FrameUserData(m_pEngine->m_SendQueue.front().Frame)[2], 0x00);  // the confirm
-    EXPECT_EQ(m_pEngine->m_bConfirmPending, 0);
-    EXPECT_EQ(m_pEngine->m_listPoll.size(), 1u);
+    m_Clock.AdvanceSeconds(3);
+    m_pEngine->OnCycle();
+    EXPECT_EQ(Sent(), "05 64 05 C9 36 00 AE 0C E8 71") << "the link status is asked for";
+    Feed(RtuFrame(0x0B));  // no longer busy
+    m_pEngine->Frames.clear();
+    EXPECT_EQ(Written(), std::vector<std::string>{"C0 00"});
 }
 
 namespace {
@@ -634,30 +670,26 @@ std::vector<std::pair<std::uint8_t, std::string>> TakeListed()
 
 }  // namespace
 
+namespace {
+
+std::uint8_t Ctrl(std::uint8_t byBits, int nSeq) { return static_cast<std::uint8_t>(byBits | (nSeq & 0x0F)); }
+
+}  // namespace
+
 TEST_F(PollCycleTest, MultiFragmentResponseIsConfirmedAndHandedOnFragmentByFragment)
 {
-    AwaitResponseTo(fc::READ, 5);
-    DeliverFragment(Fragment(0xA5, "01 02 01 00 00 00 00 81"));  // FIR, CON, 5
-    EXPECT_EQ(m_pEngine->m_bConfirmPending, 1);
-    EXPECT_EQ(m_pEngine->m_byConfirmSeq, 5);
-    EXPECT_EQ(m_pEngine->m_byAppWait, CQueltProtocol::WAIT_RESPONSE) << "the rest is still to come";
+    const std::uint8_t s = AwaitRead();
+    DeliverFragment(Fragment(Ctrl(0xA0, s), "01 02 01 00 00 00 00 81"));  // FIR, CON
+    EXPECT_TRUE(Waiting()) << "the rest is still to come";
+    EXPECT_EQ(Written(), std::vector<std::string>{ToHex({Ctrl(0xC0, s), 0x00})});
 
-    m_pEngine->ApplicationStep(3246, 54);  // the confirm goes out
-    ASSERT_EQ(m_pEngine->m_SendQueue.size(), 1u);
-    EXPECT_EQ(ToHex(FrameUserData(m_pEngine->m_SendQueue.front().Frame)).substr(3), "C5 00");
-    m_pEngine->m_SendQueue.clear();
-
-    // Each fragment gives the next the whole time-out (3 x 3 s).
-    m_Clock.AdvanceSeconds(8);
-    DeliverFragment(Fragment(0x26, "1E 02 01 00 00 00 00 01 07 00"));  // CON, 6
-    EXPECT_EQ(m_pEngine->m_byConfirmSeq, 6);
-    m_pEngine->m_bConfirmPending = 0;
-    m_Clock.AdvanceSeconds(8);
-    m_pEngine->ApplicationStep(3246, 54);
-    EXPECT_EQ(m_pEngine->m_bAppFailed, 0);
-    DeliverFragment(Fragment(0x47, "14 01 01 00 00 00 00 01 09 00 00 00"));  // FIN, 7
-    EXPECT_EQ(m_pEngine->m_byAppWait, 0);
-    EXPECT_EQ(m_pEngine->m_bConfirmPending, 0);
+    m_Clock.AdvanceSeconds(2);
+    DeliverFragment(Fragment(Ctrl(0x20, s + 1), "1E 02 01 00 00 00 00 01 07 00"));  // CON
+    EXPECT_EQ(Written(), std::vector<std::string>{ToHex({Ctrl(0xC0, s + 1), 0x00})});
+    m_Clock.AdvanceSeconds(2);
+    DeliverFragment(Fragment(Ctrl(0x40, s + 2), "14 01 01 00 00 00 00 01 09 00 00 00"));  // FIN
+    EXPECT_FALSE(Waiting());
+    EXPECT_EQ(Written(), std::vector<std::string>{}) << "no confirm asked";
     EXPECT_EQ(TakeListed(), (std::vector<std::pair<std::uint8_t, std::string>>{
                                 {fc::READ, "01 02 01 00 00 00 00 81"},
                                 {fc::READ, "1E 02 01 00 00 00 00 01 07 00"},
@@ -669,32 +701,31 @@ TEST_F(PollCycleTest, FragmentsThatDoNotBelongAreReportedOnce)
 {
     const struct {
         const char* what;
-        std::vector<std::vector<std::uint8_t>> fragments;
+        std::vector<std::pair<std::uint8_t, int>> fragments;  // control bits, sequence after the request's
         std::string alarm;
         std::size_t nListed;
         bool bStillWaiting;
     } cases[] = {
-        {"left over from an earlier request", {Fragment(0xC4)}, "响应序号与请求不符, 已丢弃 !", 0, true},
-        {"a later fragment first", {Fragment(0x45)}, "响应首段缺少FIR标志, 已丢弃 !", 0, true},
-        {"a sequence skipped", {Fragment(0xA5), Fragment(0x47)}, "响应分段序号不连续, 响应中止 !", 1, false},
-        {"a first fragment again", {Fragment(0xA5), Fragment(0xE6)}, "响应后续分段带FIR标志, 响应中止 !", 1, false},
+        {"left over from an earlier request", {{0xC0, -1}}, "响应序号与请求不符, 已丢弃 !", 0, true},
+        {"a later fragment first", {{0x40, 0}}, "响应首段缺少FIR标志, 已丢弃 !", 0, true},
+        {"a sequence skipped", {{0xA0, 0}, {0x40, 2}}, "响应分段序号不连续, 响应中止 !", 1, false},
+        {"a first fragment again", {{0xA0, 0}, {0xE0, 1}}, "响应后续分段带FIR标志, 响应中止 !", 1, false},
     };
     for (const auto& c : cases) {
+        CreateEngine();
         ClearResponses();
         g_AlarmLog.Clear();
-        AwaitResponseTo(fc::READ, 5);
-        for (const auto& fragment : c.fragments) {
-            DeliverFragment(fragment);
-            m_pEngine->m_bConfirmPending = 0;
-        }
+        const std::uint8_t s = AwaitRead();
+        for (const auto& [byBits, nDelta] : c.fragments)
+            DeliverFragment(Fragment(Ctrl(byBits, s + nDelta)));
         EXPECT_EQ(g_AlarmLog.Texts(), std::vector<std::string>{c.alarm}) << c.what;
         EXPECT_EQ(TakeListed().size(), c.nListed) << c.what;
-        EXPECT_EQ(m_pEngine->m_byAppWait != 0, c.bStillWaiting) << c.what;
-        EXPECT_EQ(m_pEngine->m_bAppFailed, 0) << c.what;
+        EXPECT_EQ(Waiting(), c.bStillWaiting) << c.what;
+        EXPECT_FALSE(Failed()) << c.what;
         if (c.bStillWaiting) {  // the real answer is taken after the stray fragment
-            DeliverFragment(Fragment(0xC5, "01 02 01 00 00 00 00 81"));
+            DeliverFragment(Fragment(Ctrl(0xC0, s), "01 02 01 00 00 00 00 81"));
             EXPECT_EQ(TakeListed().size(), 1u) << c.what;
-            EXPECT_EQ(m_pEngine->m_byAppWait, 0) << c.what;
+            EXPECT_FALSE(Waiting()) << c.what;
         }
     }
 }
@@ -719,31 +750,6 @@ TEST_F(PollCycleTest, NextRequestGoesOutOnlyAfterTheLastFragment)
     EXPECT_TRUE(g_AlarmLog.Texts().empty());
 }
 
-namespace {
-
-// A clock read just across a second boundary: its local time is already one second on.
-class SkewedClock : public FakeClock {
-public:
-    using FakeClock::FakeClock;
-    LocalTime LocalNow() const override { return LocalAt(Now() + 1); }
-};
-
-}  // namespace
-
-TEST_F(PollCycleTest, QuarterHourOfTheCounterReadComesFromOneReadingOfTheClock)
-{
-    SkewedClock clock;
-    clock.SetLocal({2026, 12, 10, 10, 14, 59, 999});
-    SetClock(&clock);
-    m_pEngine->m_nLinkState = CQueltProtocol::LINK_RESET;
-    m_pEngine->m_listPoll.push_back({fc::READ, 21, 1});
-    m_pEngine->ApplicationStep(3246, 54);
-    SetClock(&m_Clock);
-    FakeClock quarter;
-    quarter.SetLocal({2026, 12, 10, 10, 0, 0, 0});
-    EXPECT_EQ(m_pEngine->m_tLastCounter, quarter.Now());
-}
-
 TEST_F(PollCycleTest, RtuThatNeverClearsItsRestartBitGetsOneStartupSequence)
 {
     g_nAskMode = ASK_AUTO;
@@ -757,16 +763,20 @@ TEST_F(PollCycleTest, LateAnswerToAnEarlierTryCountsUnlessItAsksForAConfirm)
 {
     // Static data answered late is still the answer. Events answered late are not: the
     // RTU takes a confirm only for its newest response, so they come again with it.
-    for (const auto& [byCtrl, bTaken] : {std::pair<std::uint8_t, bool>{0xC4, true}, {0xE4, false}}) {
+    for (const auto& [byBits, bTaken] : {std::pair<std::uint8_t, bool>{0xC0, true}, {0xE0, false}}) {
+        CreateEngine();
         ClearResponses();
+        const std::uint8_t s = AwaitRead();
+        m_Clock.AdvanceSeconds(4);  // unanswered: the link fails, and so the request
+        m_pEngine->OnCycle();
+        ASSERT_TRUE(Failed());
+        ASSERT_EQ(Written(), std::vector<std::string>{ToHex({Ctrl(0xC0, s + 1), 0x01, 0x3C, 0x02, 0x06})})
+            << "the read again, with the next sequence";
         g_AlarmLog.Clear();
-        AwaitResponseTo(fc::READ, 5);
-        m_pEngine->m_EarlierTrySeqs = {4};
-        DeliverFragment(Fragment(byCtrl, "1E 02 01 00 00 00 00 01 07 00"));
-        EXPECT_EQ(TakeListed().size(), bTaken ? 1u : 0u) << int(byCtrl);
-        EXPECT_EQ(m_pEngine->m_byAppWait == 0, bTaken) << int(byCtrl);
-        EXPECT_EQ(g_AlarmLog.Texts().empty(), bTaken) << int(byCtrl);
-        m_pEngine->m_bConfirmPending = 0;
+        DeliverFragment(Fragment(Ctrl(byBits, s), "1E 02 01 00 00 00 00 01 07 00"));
+        EXPECT_EQ(TakeListed().size(), bTaken ? 1u : 0u) << int(byBits);
+        EXPECT_EQ(Waiting(), !bTaken) << int(byBits);
+        EXPECT_EQ(g_AlarmLog.Texts().empty(), bTaken) << int(byBits);
     }
 }
 
@@ -774,35 +784,35 @@ TEST_F(PollCycleTest, BrokenFragmentFailsTheRequestOnlyWhenItWasTheAnswer)
 {
     // The RTU's output can lag behind: segments of an abandoned response still arriving
     // after the next request went out must not fail that request.
-    for (const auto& [byCtrl, bFails] : {std::pair<std::uint8_t, bool>{0xA4, false}, {0xA5, true}}) {
+    for (const auto& [nDelta, bFails] : {std::pair<int, bool>{-1, false}, {0, true}}) {
+        CreateEngine();
         g_AlarmLog.Clear();
-        m_pEngine->m_bAppFailed = 0;
-        AwaitResponseTo(fc::READ, 5);
+        const std::uint8_t s = AwaitRead();
         std::vector<std::uint8_t> first(250, 0x00);
         first[0] = static_cast<std::uint8_t>(0x40 | (m_byRtuTpSeq++ & 0x3F));  // FIR, no FIN
-        first[1] = byCtrl;
+        first[1] = Ctrl(0xA0, s + nDelta);
         first[2] = 0x81;
         Feed(RtuFrame(0x44, ToHex(first)));
-        m_pEngine->TransportReceive(3246, 54);
+        m_pEngine->OnCycle();
         ++m_byRtuTpSeq;  // a segment lost
         Feed(RtuFrame(0x44, ToHex({static_cast<std::uint8_t>(0x80 | (m_byRtuTpSeq++ & 0x3F)), 0x00})));
-        m_pEngine->TransportReceive(3246, 54);
-        m_pEngine->ApplicationStep(3246, 54);
-        EXPECT_EQ(m_pEngine->m_bAppFailed, bFails ? 1 : 0) << int(byCtrl);
-        EXPECT_EQ(m_pEngine->m_byAppWait == 0, bFails) << int(byCtrl);
-        EXPECT_TRUE(g_AlarmLog.Texts().empty()) << int(byCtrl);
+        m_pEngine->OnCycle();
+        EXPECT_EQ(Failed(), bFails) << nDelta;
+        EXPECT_EQ(Waiting(), !bFails) << nDelta;
+        EXPECT_TRUE(g_AlarmLog.Texts().empty()) << nDelta;
     }
 }
 
 TEST_F(PollCycleTest, FailureFromBeforeTheRequestDoesNotFailIt)
 {
-    m_pEngine->m_nLinkState = CQueltProtocol::LINK_RESET;
-    m_pEngine->m_bLinkFailed = 1;  // a link failure while nothing was awaited
-    m_pEngine->TransportReceive(3246, 54);
-    m_pEngine->m_listPoll.push_back({fc::READ, 60, 2});
-    m_pEngine->ApplicationStep(3246, 54);
-    ASSERT_EQ(m_pEngine->m_byAppWait, CQueltProtocol::WAIT_RESPONSE);
-    m_pEngine->ApplicationStep(3246, 54);
-    EXPECT_EQ(m_pEngine->m_bAppFailed, 0);
-    EXPECT_EQ(m_pEngine->m_byAppWait, CQueltProtocol::WAIT_RESPONSE);
+    ResetLink();
+    // A fragment broken while nothing was awaited.
+    Feed(RtuFrame(0x44, "40 C0 81 00 00"));
+    Feed(RtuFrame(0x44, "82 00"));
+    m_pEngine->OnCycle();
+    m_pEngine->OnCycle();
+    AwaitRead();
+    m_pEngine->OnCycle();
+    EXPECT_FALSE(Failed());
+    EXPECT_TRUE(Waiting());
 }

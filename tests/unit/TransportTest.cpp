@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "monitor/AlarmLog.h"
-#include "support/EngineFixture.h"
+#include "dnp3/Transport.h"
+#include "support/LinkStack.h"
 #include "support/Hex.h"
 
 namespace {
@@ -17,33 +20,36 @@ std::string Segment(std::uint8_t byTh, int n, int nFirst = 0)
 
 }  // namespace
 
-class TransportTest : public EngineTest {
+// The transport over the link layer, fed link frames from the RTU.
+class TransportTest : public LinkStackTest {
 protected:
     void SetUp() override
     {
-        EngineTest::SetUp();
-        m_pEngine->m_nLinkState = CQueltProtocol::LINK_RESET;
+        LinkStackTest::SetUp();
+        ResetLink();
     }
-    // Delivers one segment and runs the transport receive step; returns TakeFragment's result.
+    // Delivers one segment and runs the transport's receive step; returns what Take found.
     int Deliver(const std::string& segment)
     {
         Feed(RtuFrame(0x44, segment));
-        m_pEngine->TransportReceive(3246, 54);
+        m_Transport.ReceiveStep();
         return Take();
     }
+    // 0 nothing, 1 a fragment (in m_Fragment), 2 a failure (its first octet, if any, in m_Fragment).
     int Take()
     {
-        m_nLength = -1;
-        return m_pEngine->TakeFragment(m_Fragment, m_nLength);
+        const std::optional<CTransport::Result> result = m_Transport.Take();
+        m_Fragment = result ? ToHex(result->Fragment) : "";
+        return !result ? 0 : result->bFailed ? 2 : 1;
     }
-    std::uint8_t m_Fragment[CQueltProtocol::kFragmentMax] = {};
-    int m_nLength = -1;
+    CTransport m_Transport{m_Link};
+    std::string m_Fragment;
 };
 
 TEST_F(TransportTest, SingleSegmentGivesTheFragmentOnce)
 {
     EXPECT_EQ(Deliver("C0 C1 81 00 00"), 1);
-    EXPECT_EQ(ToHex({m_Fragment, m_Fragment + m_nLength}), "C1 81 00 00");
+    EXPECT_EQ(m_Fragment, "C1 81 00 00");
     EXPECT_EQ(Take(), 0);
 }
 
@@ -53,7 +59,7 @@ TEST_F(TransportTest, ContinuationOfNothingIsDroppedAndSegmentsJoinEndToEnd)
     EXPECT_EQ(Deliver(Segment(0, 10)), 0);
     EXPECT_EQ(Deliver(Segment(0x40 | 9, 3)), 0);  // a first segment starts afresh
     EXPECT_EQ(Deliver(Segment(0x80 | 10, 2, 3)), 1);
-    EXPECT_EQ(ToHex({m_Fragment, m_Fragment + m_nLength}), "00 01 02 03 04");  // a short middle leaves no gap
+    EXPECT_EQ(m_Fragment, "00 01 02 03 04");  // a short middle leaves no gap
 }
 
 TEST_F(TransportTest, FailedFragmentIsNeverCompletedBySegmentsOfAnother)
@@ -63,21 +69,33 @@ TEST_F(TransportTest, FailedFragmentIsNeverCompletedBySegmentsOfAnother)
     // carries the fragment's first octet, its application control.
     EXPECT_EQ(Deliver(Segment(0x40 | 1, 249, 0xC3)), 0);
     EXPECT_EQ(Deliver(Segment(3, 249, 249)), 2);
-    EXPECT_EQ(ToHex({m_Fragment, m_Fragment + m_nLength}), "C3");
+    EXPECT_EQ(m_Fragment, "C3");
     EXPECT_EQ(Deliver(Segment(0x80 | 2, 3)), 0);
     EXPECT_EQ(Take(), 0);
 
     // Fragments completed while the poll cycle is busy wait for it, in order.
     EXPECT_EQ(Deliver(Segment(0xC0 | 4, 2)), 1);
     Feed(RtuFrame(0x44, Segment(0xC0 | 5, 3, 7)));
-    m_pEngine->TransportReceive(3246, 54);
+    m_Transport.ReceiveStep();
     Feed(RtuFrame(0x44, Segment(0xC0 | 6, 1, 9)));
-    m_pEngine->TransportReceive(3246, 54);
+    m_Transport.ReceiveStep();
     EXPECT_EQ(Take(), 1);
-    EXPECT_EQ(ToHex({m_Fragment, m_Fragment + m_nLength}), "07 08 09");
+    EXPECT_EQ(m_Fragment, "07 08 09");
     EXPECT_EQ(Take(), 1);
-    EXPECT_EQ(ToHex({m_Fragment, m_Fragment + m_nLength}), "09");
+    EXPECT_EQ(m_Fragment, "09");
     EXPECT_EQ(Take(), 0);
+}
+
+TEST_F(TransportTest, EachSegmentSaysWhichFragmentItJoined)
+{
+    // The application layer keeps waiting while the awaited answer flows.
+    Feed(RtuFrame(0x44, Segment(0x40 | 1, 249, 0xC3)));
+    EXPECT_EQ(m_Transport.ReceiveStep(), std::optional<std::uint8_t>(0xC3));
+    Feed(RtuFrame(0x44, Segment(2, 10)));
+    EXPECT_EQ(m_Transport.ReceiveStep(), std::optional<std::uint8_t>(0xC3));
+    Feed(RtuFrame(0x44, Segment(7, 10)));  // a continuation of nothing
+    EXPECT_EQ(m_Transport.ReceiveStep(), std::nullopt);
+    EXPECT_EQ(m_Transport.ReceiveStep(), std::nullopt) << "nothing more came";
 }
 
 TEST_F(TransportTest, ContinuationSequenceWrapsAndWrongOnesFail)
@@ -85,9 +103,10 @@ TEST_F(TransportTest, ContinuationSequenceWrapsAndWrongOnesFail)
     EXPECT_EQ(Deliver(Segment(0x40 | 62, 249)), 0);  // FIR, 62
     EXPECT_EQ(Deliver(Segment(63, 249, 249)), 0);
     EXPECT_EQ(Deliver(Segment(0x80 | 0, 3, 498)), 1);  // FIN, 0
-    ASSERT_EQ(m_nLength, 249 * 2 + 3);
-    for (int i = 0; i < m_nLength; ++i)
-        ASSERT_EQ(m_Fragment[i], static_cast<std::uint8_t>(i)) << i;
+    std::vector<std::uint8_t> expected(249 * 2 + 3);
+    for (std::size_t i = 0; i < expected.size(); ++i)
+        expected[i] = static_cast<std::uint8_t>(i);
+    EXPECT_EQ(m_Fragment, ToHex(expected));
 
     EXPECT_EQ(Deliver(Segment(0x40 | 5, 249)), 0);
     EXPECT_EQ(Deliver(Segment(0x80 | 7, 3)), 2);  // 6 expected
@@ -100,7 +119,7 @@ TEST_F(TransportTest, NineSegmentsAtMostAndNeverPastTheBuffer)
     for (int i = 0; i < 8; ++i)
         EXPECT_EQ(Deliver(Segment(static_cast<std::uint8_t>((i == 0 ? 0x40 : 0) | i), 10)), 0) << i;
     EXPECT_EQ(Deliver(Segment(0x80 | 8, 10)), 1);
-    EXPECT_EQ(m_nLength, 10 * 9);
+    EXPECT_EQ(m_Fragment.size(), 3u * 90 - 1);
 
     for (int i = 0; i < 9; ++i)
         EXPECT_EQ(Deliver(Segment(static_cast<std::uint8_t>((i == 0 ? 0x40 : 0) | i), 10)), 0) << i;
@@ -114,53 +133,53 @@ TEST_F(TransportTest, NineSegmentsAtMostAndNeverPastTheBuffer)
 
 TEST_F(TransportTest, LinkFailureFailsTheFragment)
 {
-    m_pEngine->m_bLinkFailed = 1;
-    m_pEngine->TransportReceive(3246, 54);
+    ASSERT_TRUE(SendData(false, "C0 C0 01 3C 02 06"));
+    AdvanceAndStep(0);
+    AdvanceAndStep(4);  // unanswered
+    m_Transport.ReceiveStep();
     EXPECT_EQ(Take(), 2);
-    EXPECT_EQ(m_nLength, 0);  // nothing says which exchange it was
+    EXPECT_EQ(m_Fragment, "") << "nothing says which exchange it was";
     EXPECT_EQ(g_AlarmLog.Texts(), std::vector<std::string>{"链路层通讯失败 ！"});
 }
 
-TEST_F(TransportTest, RequestsOfAtMost249Octets)
+TEST_F(TransportTest, RequestsOfAtMost249OctetsInOneSegmentWithTheirOwnSequence)
 {
     std::vector<std::uint8_t> fragment(249, 0x11);
-    EXPECT_EQ(m_pEngine->TransportSend(1, 54, 3246, fragment.data(), 249, 0), 0);
-    ASSERT_EQ(m_pEngine->m_SendQueue.size(), 1u);
-    EXPECT_EQ(m_pEngine->m_SendQueue.front().Frame.size(), 292u);
-    EXPECT_EQ(m_pEngine->m_SendQueue.front().Frame[2], 255);
-    EXPECT_EQ(m_pEngine->m_SendQueue.front().Frame[10], 0xC0);  // transport header, sequence 0
-    EXPECT_EQ(m_pEngine->m_byTpSendSeq, 1);
-    m_pEngine->m_SendQueue.clear();
+    ASSERT_TRUE(m_Transport.Send(false, fragment.data(), 249, true));
+    AdvanceAndStep(0);
+    const std::vector<std::uint8_t> frame = FromHex(Sent());
+    ASSERT_EQ(frame.size(), 292u);
+    EXPECT_EQ(frame[2], 255);
+    EXPECT_EQ(frame[10], 0xC0);  // transport header: FIR, FIN, sequence 0
+    m_Link.OnAnswerComplete();
 
     fragment.push_back(0x11);
-    EXPECT_EQ(m_pEngine->TransportSend(1, 54, 3246, fragment.data(), 250, 0), 0);
-    EXPECT_TRUE(m_pEngine->m_SendQueue.empty());
-    EXPECT_EQ(m_pEngine->m_byTpSendSeq, 1);
+    EXPECT_TRUE(m_Transport.Send(false, fragment.data(), 250, true));
+    AdvanceAndStep(0);
+    EXPECT_EQ(Sent(), "");
     EXPECT_EQ(g_AlarmLog.Texts(), std::vector<std::string>{"Application Request Message Len > 249 !"});
-    EXPECT_EQ(m_pEngine->TransportSend(7, 54, 3246, fragment.data(), 2, 0), 3);
+
+    ASSERT_TRUE(m_Transport.Send(false, fragment.data(), 2, true));
+    AdvanceAndStep(0);
+    EXPECT_EQ(FromHex(Sent()).at(10), 0xC1) << "sequence 1: the refused one took none";
 }
 
 TEST_F(TransportTest, FloodOfShortFramesIsBoundedAndSaidOnce)
 {
     for (int i = 0; i < 100; ++i)
         Feed(RtuFrame(0x44, Segment(static_cast<std::uint8_t>(0xC0 | (i & 0x3F)), 2)));
-    EXPECT_EQ(m_pEngine->m_RecvQueue.size(), CQueltProtocol::kMaxRecvQueue);
+    EXPECT_EQ(m_Link.QueuedSegments(), CLinkLayer::kMaxRecvQueue);
     EXPECT_EQ(g_AlarmLog.Texts(), std::vector<std::string>{"接收数据过多, 已丢弃 !"});
 
     // Confirmed user data finding the queue full is not acknowledged: the RTU repeats it.
-    const int nFcb = m_pEngine->m_nRecvFcb;
-    const std::uint8_t byConfirmed = static_cast<std::uint8_t>(0x53 | (nFcb != 0 ? 0x20 : 0));
-    const std::string confirmed = RtuFrame(byConfirmed, Segment(0xC0, 2));
-    m_pEngine->Frames.clear();
+    const std::string confirmed = RtuFrame(0x73, Segment(0xC0, 2));  // FCB 1, the first
     Feed(confirmed);
-    EXPECT_TRUE(m_pEngine->Frames.empty());
-    EXPECT_EQ(m_pEngine->m_nRecvFcb, nFcb);
+    EXPECT_EQ(Sent(), "");
 
-    for (std::size_t i = 0; i < CQueltProtocol::kMaxRecvQueue; ++i)
-        m_pEngine->TransportReceive(3246, 54);
-    EXPECT_TRUE(m_pEngine->m_RecvQueue.empty());
+    for (std::size_t i = 0; i < CLinkLayer::kMaxRecvQueue; ++i)
+        m_Transport.ReceiveStep();
+    EXPECT_EQ(m_Link.QueuedSegments(), 0u);
     Feed(confirmed);
-    ASSERT_EQ(m_pEngine->Frames.size(), 1u);
-    EXPECT_EQ(m_pEngine->Frames.front()[3] & 0x0F, 0);  // ACK
-    EXPECT_EQ(m_pEngine->m_RecvQueue.size(), 1u);
+    EXPECT_EQ(Sent(), "05 64 05 80 36 00 AE 0C 1D 37") << "ACK";
+    EXPECT_EQ(m_Link.QueuedSegments(), 1u);
 }

@@ -1,0 +1,139 @@
+// The engine's own part: the cycle over the layers, the line below the link layer (every
+// octet shown and parsed, a frame under way given up after a silence or a time-out) and
+// whether the poll thread should step it again at once.
+#include "dnp3/QueltProtocol.h"
+
+#include <algorithm>
+#include <mutex>
+
+#include "core/Clock.h"
+#include "core/Config.h"
+#include "core/Locks.h"
+#include "core/TrafficLines.h"
+
+namespace {
+
+// An octet on the line takes at most eleven bit times (start, eight data, parity, stop).
+std::int64_t OctetMicroseconds()
+{
+    const int nBaud = std::max(g_nBaudRate.load(std::memory_order_relaxed), 1);
+    return 11'000'000 / nBaud;
+}
+
+int Address16(const ConfigWord& word) { return word.load(std::memory_order_relaxed) & 0xFFFF; }
+
+int ScanPeriod() { return std::max(g_nScanPeriod.load(std::memory_order_relaxed), 2); }
+
+}  // namespace
+
+CQueltProtocol::CQueltProtocol(int nPort) : CProtocol(nPort), m_Planner(Now())
+{
+    m_Link.SetAddresses(Address16(g_nMasterAddress), Address16(g_nRtuAddress));
+}
+
+CQueltProtocol::CQueltProtocol(int nPort, std::unique_ptr<ILine> pLine)
+    : CProtocol(nPort, std::move(pLine)), m_Planner(Now())
+{
+    m_Link.SetAddresses(Address16(g_nMasterAddress), Address16(g_nRtuAddress));
+}
+
+void CQueltProtocol::OnCycle()
+{
+    m_Link.SetAddresses(Address16(g_nMasterAddress), Address16(g_nRtuAddress));
+    AbandonStaleFrame();
+    m_Link.Step(ScanPeriod());
+    TransportStep();
+    ApplicationStep();
+}
+
+bool CQueltProtocol::WantsCycle() const
+{
+    // Each of these moves on in one cycle, so the poll thread's burst of steps ends.
+    if (m_Link.HasFrameToWrite())
+        return true;
+    if (m_Link.HasNewsForTransport())
+        return true;  // a segment (or a failure) for the transport
+    if (m_App.IsWaiting())
+        return m_Transport.HasResults();  // a fragment that may be the answer
+    if (!m_Link.CanSend())
+        return false;
+    return m_App.ConfirmDue() || m_App.UnsolicitedConfirmDue() || m_App.GetState() == CAppLayer::State::FAILED ||
+           m_Planner.HasRequests();  // a confirm, a retry or the next request
+}
+
+void CQueltProtocol::TransportStep()
+{
+    const std::optional<std::uint8_t> byAppCtrl = m_Transport.ReceiveStep();
+    if (byAppCtrl)
+        m_App.OnFlowing(*byAppCtrl, Now());
+}
+
+void CQueltProtocol::WriteFrame(const std::uint8_t* pFrame, int nSize, const char* pszPrefix, bool bAwaited)
+{
+    Write(pFrame, nSize);
+    // Prefix, octets, line end, and "<= " on the receive side when an answer is awaited,
+    // all under one hold of the display lock.
+    std::lock_guard lock(g_csDisplay);
+    AppendSendText(std::string_view(pszPrefix));
+    for (int i = 0; i < nSize; ++i)
+        AppendSendText(pFrame[i]);
+    AppendSendText('\r');
+    AppendSendText('\n');
+    if (bAwaited)
+        AppendRecvText(std::string_view("<= "));
+}
+
+void CQueltProtocol::ShowReceiveNote(const char* pszText) { AppendRecvText(std::string_view(pszText)); }
+
+std::int64_t CQueltProtocol::SilenceLimitMs()
+{
+    // A few octet times, but never below what a USB adapter's latency timer can hold back.
+    return std::max<std::int64_t>(kMinSilenceMs, 4 * OctetMicroseconds() / 1000);
+}
+
+int CQueltProtocol::SettleMs() const
+{
+    if (m_Parser.MissingOctets() == 0)
+        return 0;
+    const int nMissing = m_Parser.MissingOctets() - m_pLine->Waiting();
+    if (nMissing <= 0)
+        return 0;
+    return static_cast<int>(nMissing * OctetMicroseconds() / 1000) + 1;
+}
+
+void CQueltProtocol::OnReceive(const std::uint8_t* pData, int nCount)
+{
+    if (nCount <= 0)
+        return;
+    m_nLastRxMs = MonotonicMs();
+    // A frame that spans reads restarts the wait for an answer with every further read.
+    if (m_Parser.InFrame())
+        m_Link.OnFrameFlowing();
+    for (int i = 0; i < nCount; ++i) {
+        AppendRecvText(pData[i]);
+        m_Parser.Receive(pData[i]);
+    }
+}
+
+void CQueltProtocol::AbandonStaleFrame()
+{
+    // Only a read that found nothing proves a silence: octets that a read finds may have
+    // arrived at any moment since the read before, so no gap can be told from them.
+    if (MonotonicMs() - m_nLastRxMs > SilenceLimitMs())
+        AbandonFrame();
+}
+
+void CQueltProtocol::AbandonFrame()
+{
+    // A frame cut short by lost octets would otherwise take the first octets of the next
+    // one to complete itself, and that frame would be lost as well.
+    if (m_Parser.Abandon())
+        EndDisplayLine();
+}
+
+void CQueltProtocol::EndDisplayLine()
+{
+    std::lock_guard lock(g_csDisplay);
+    AppendRecvText('\r');
+    AppendRecvText('\n');
+}
