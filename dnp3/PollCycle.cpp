@@ -126,8 +126,8 @@ void CQueltProtocol::ResponseFragment(const std::vector<std::uint8_t>& fragment,
     case CAppLayer::Verdict::ANSWER:
         break;
     }
-    if (bFir && m_Control.bAnswerDue && (byCtrl & ac::SEQ) == m_Control.bySeq)
-        TakeControlEcho(fragment, false);
+    if (m_ControlEcho.IsEcho(fragment))
+        m_ControlEcho.TakeEcho(fragment, false);
     if (bFir && fragment.size() >= 3)
         m_Planner.FollowIndications(fragment[2], IsAutomatic());
     PushResponse(ToResponseElement(fragment.data(), static_cast<int>(fragment.size())), m_App.RequestFunc());

@@ -10,6 +10,7 @@
 
 #include "channel/Protocol.h"
 #include "dnp3/AppLayer.h"
+#include "dnp3/ControlEcho.h"
 #include "dnp3/LinkLayer.h"
 #include "dnp3/LinkParser.h"
 #include "dnp3/Planner.h"
@@ -99,20 +100,8 @@ private:
     int SendRequest(std::uint8_t byFunc, const std::uint8_t* pObjects, int nLength, bool bConfirmed);
 
     // Selects and operates, judged on the poll thread.
-    struct ControlSent {
-        std::uint8_t byFunc = 0;
-        std::uint8_t bySeq = 0;
-        std::vector<std::uint8_t> Objects;
-        bool bAnswerDue = false;
-    };
-    // What the last select's echo said: the operate that follows it depends on it.
-    enum class SelectOutcome { AWAITED, CONFIRMED, REFUSED, MISMATCH, LATE };
-    void RememberControl(std::uint8_t byFunc, std::uint8_t bySeq, const std::uint8_t* pObjects, int nLength);
-    void ForgetControlSeq(std::uint8_t bySeq);
     // A response to the control sent last, come after another request went out.
     bool IsLateControlEcho(const std::vector<std::uint8_t>& fragment) const;
-    // The echo answers the control: a select's is judged for the operate that follows.
-    void TakeControlEcho(const std::vector<std::uint8_t>& fragment, bool bLate);
     // A late echo: confirmed if asked, judged, handed on as the control's answer.
     void LateControlEcho(const std::vector<std::uint8_t>& fragment);
     void TakeLateControlEchoes();
@@ -126,7 +115,5 @@ private:
     CPlanner m_Planner;
     std::int64_t m_nLastRxMs = 0;  // monotonic time of the last read that found octets
     CAppLayer::Try m_NextTry = CAppLayer::Try::NEW;
-    ControlSent m_Control;
-    SelectOutcome m_SelectOutcome = SelectOutcome::AWAITED;
-    std::uint8_t m_bySelectStatus = 0;
+    CControlEcho m_ControlEcho;
 };

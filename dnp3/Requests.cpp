@@ -39,7 +39,7 @@ int CQueltProtocol::SendRequest(std::uint8_t byFunc, const std::uint8_t* pObject
                                      bConfirmed, true);
     if (nResult == 0) {
         m_App.OnRequestSent(byFunc, how, Now());
-        ForgetControlSeq(bySeq);
+        m_ControlEcho.OnRequestSent(bySeq);
         m_Transport.DropFailures();
     }
     return nResult;
@@ -75,7 +75,7 @@ int CQueltProtocol::SendSelect(const std::uint8_t* pObjects, int nLength)
 {
     const int nResult = SendRequest(fc::SELECT, pObjects, nLength, true);
     if (nResult == 0) {
-        RememberControl(fc::SELECT, m_App.RequestSeq(), pObjects, nLength);
+        m_ControlEcho.OnControlSent(fc::SELECT, m_App.RequestSeq(), pObjects, nLength);
         // The time first: the GUI never sees the flag with an older time.
         g_CtrlCmd.m_tSelect.store(Now(), std::memory_order_relaxed);
         g_CtrlCmd.m_bSelectPending.store(1, std::memory_order_release);
@@ -87,7 +87,7 @@ int CQueltProtocol::SendOperate(const std::uint8_t* pObjects, int nLength)
 {
     const int nResult = SendRequest(fc::OPERATE, pObjects, nLength, true);
     if (nResult == 0) {
-        RememberControl(fc::OPERATE, m_App.RequestSeq(), pObjects, nLength);
+        m_ControlEcho.OnControlSent(fc::OPERATE, m_App.RequestSeq(), pObjects, nLength);
         g_CtrlCmd.m_tOperate.store(Now(), std::memory_order_relaxed);
         g_CtrlCmd.m_bOperatePending.store(1, std::memory_order_release);
     }
