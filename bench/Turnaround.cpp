@@ -1,8 +1,8 @@
 // How fast the master follows the line: manual mode, a queue of class 1 reads run
 // endlessly, against the simulated RTU at 9600 bit/s (paced). Prints the requests per
 // minute against what the line allows, the median and 90th percentile of the time from
-// the end of an answer to the start of the next request as the RTU sees it (the RTU looks
-// at its line every 5 ms when idle, so up to 5 ms of it is the RTU's), and the master's
+// the end of an answer to the start of the next request as the RTU sees it (the RTU waits
+// on its line, so the gap is the master's and the pty's), and the master's
 // CPU time and its poll thread's wake-ups per request.
 // On a pty only the RTU's answers take their time on the line, so the maximum is what the
 // answers alone allow.
@@ -56,6 +56,7 @@ public:
         }
         return n;
     }
+    int Descriptor() const override { return m_pLine->Descriptor(); }
     void Write(const std::uint8_t* pData, int nCount) override
     {
         m_pLine->Write(pData, nCount);

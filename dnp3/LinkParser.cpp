@@ -14,7 +14,14 @@ bool CLinkParser::Abandon()
 
 int CLinkParser::MissingOctets() const
 {
-    return m_State == HEADER || m_State == BLOCKS ? m_nExpected - m_nCount : 0;
+    switch (m_State) {
+    case HUNT:  // a start octet may begin a frame: a header at least follows
+        return m_byLast == dl::kStart1 ? dl::kHeaderSize - 1 : 0;
+    case LEN:
+        return dl::kHeaderSize - 2;
+    default:
+        return m_nExpected - m_nCount;
+    }
 }
 
 void CLinkParser::HuntAgainAfterHeader()

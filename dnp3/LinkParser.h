@@ -30,8 +30,8 @@ public:
     bool InFrame() const { return m_State != HUNT; }
     // Gives up a frame under way; false when none was.
     bool Abandon();
-    // Octets still to come of the frame under way (0 when none is, or its length is not
-    // known yet).
+    // Octets still to come of the frame under way: its rest once LEN came, the rest of a
+    // header after a start octet; 0 when none is under way.
     int MissingOctets() const;
 
 private:

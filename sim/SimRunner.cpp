@@ -19,6 +19,7 @@ public:
         const ssize_t n = ::read(m_fd, pBuffer, static_cast<std::size_t>(nMax));
         return n > 0 ? static_cast<int>(n) : 0;  // nothing yet, or no one at the other end
     }
+    int Descriptor() const override { return m_fd; }
     void Write(const std::uint8_t* pData, int nCount) override
     {
         for (int nDone = 0; nDone < nCount;) {
@@ -41,6 +42,7 @@ class CSerialLine : public ISimLine {
 public:
     CSerialLine(std::unique_ptr<CSerialPort> pPort, int nBaudRate) : m_pPort(std::move(pPort)), m_nBaudRate(nBaudRate) {}
     int Read(std::uint8_t* pBuffer, int nMax) override { return m_pPort->Read(pBuffer, nMax); }
+    int Descriptor() const override { return m_pPort->Descriptor(); }
     void Write(const std::uint8_t* pData, int nCount) override
     {
         int nWritten = 0;
@@ -111,7 +113,23 @@ void CSimRunner::Step()
     }
     WritePending();
     if (n == 0)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        WaitForTheLine();
+}
+
+void CSimRunner::WaitForTheLine()
+{
+    using namespace std::chrono;
+    int nWaitMs = kIdleMs;
+    if (!m_OnTheLine.empty()) {
+        const auto untilNext = ceil<milliseconds>(m_tNextOctet - steady_clock::now()).count();
+        nWaitMs = static_cast<int>(std::clamp<long long>(untilNext, 0, kIdleMs));
+    }
+    pollfd pfd{m_pLine->Descriptor(), POLLIN, 0};
+    const int nReady = pfd.fd < 0 ? -1 : ::poll(&pfd, 1, nWaitMs);
+    // A line that cannot be waited on, or that reports a hang-up at once (a pty nobody
+    // has opened yet), is looked at again after the wait instead.
+    if (nReady < 0 || (nReady > 0 && (pfd.revents & POLLIN) == 0))
+        std::this_thread::sleep_for(milliseconds(nWaitMs));
 }
 
 void CSimRunner::WritePending()

@@ -16,6 +16,8 @@ public:
     virtual ~ISimLine() = default;
     virtual int Read(std::uint8_t* pBuffer, int nMax) = 0;  // never blocks
     virtual void Write(const std::uint8_t* pData, int nCount) = 0;
+    // For poll(2): readable when octets arrive; -1 when the line has none.
+    virtual int Descriptor() const { return -1; }
 };
 
 // A descriptor the runner does not own, such as the master side of a pty.
@@ -48,6 +50,10 @@ private:
     void Step();
     // Writes what is pending; paced, only the octets whose time on the line has come.
     void WritePending();
+    // Until octets arrive, the next paced octet is due, or the RTU's next look at its
+    // points (at most kIdleMs).
+    void WaitForTheLine();
+    static constexpr int kIdleMs = 5;
 
     SimOptions m_Options;
     std::unique_ptr<ISimLine> m_pLine;

@@ -70,7 +70,11 @@ TEST(LinkParserTest, AbandonedFrameLeavesTheNextWhole)
     Recorder recorder;
     CLinkParser parser(recorder);
     const std::vector<std::uint8_t> data = FromHex(kData);
-    for (std::size_t i = 0; i < 20; ++i)
+    parser.Receive(data[0]);
+    EXPECT_EQ(parser.MissingOctets(), 9) << "a header at least";
+    parser.Receive(data[1]);
+    EXPECT_EQ(parser.MissingOctets(), 8);
+    for (std::size_t i = 2; i < 20; ++i)
         parser.Receive(data[i]);
     EXPECT_EQ(parser.MissingOctets(), static_cast<int>(data.size()) - 20);
     EXPECT_TRUE(parser.Abandon());
