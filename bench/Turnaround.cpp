@@ -6,7 +6,9 @@
 // CPU time and its poll thread's wake-ups per request.
 // On a pty only the RTU's answers take their time on the line, so the maximum is what the
 // answers alone allow.
-// Run: build/bench/quelt_turnaround_bench [seconds]
+// With a reply delay the RTU answers that much later, so that the master's CPU per
+// request can be compared at the same request rate as a slower master's.
+// Run: build/bench/quelt_turnaround_bench [seconds] [reply delay ms]
 #include <pthread.h>
 
 #include <algorithm>
@@ -131,6 +133,7 @@ int main(int argc, char* argv[])
     options.nBaudRate = kBaud;
     options.bPace = true;
     options.nChangeMs = 0;  // static values: every answer the same size
+    options.nReplyDelayMs = argc > 2 ? std::max(0, std::atoi(argv[2])) : 0;
     auto pTimed = std::make_unique<CTimedLine>(MakeFdLine(fdRtu));
     CTimedLine& timed = *pTimed;
     CSimRunner rtu(options, std::move(pTimed));

@@ -44,6 +44,9 @@ void CQueltProtocol::OnCycle()
     m_Link.Step(ScanPeriod());
     TransportStep();
     ApplicationStep();
+    // What the application step handed down goes out in the same cycle.
+    if (m_Link.HasFrameToWrite())
+        m_Link.Step(ScanPeriod());
 }
 
 bool CQueltProtocol::WantsCycle() const
