@@ -4,14 +4,16 @@
 // the end of an answer to the start of the next request as the RTU sees it (the RTU waits
 // on its line, so the gap is the master's and the pty's), and the master's
 // CPU time and its poll thread's wake-ups per request.
-// On a pty only the RTU's answers take their time on the line, so the maximum is what the
-// answers alone allow.
+// Both directions take their time on the line (the RTU's answers paced as it sends them,
+// the master's requests as the RTU takes them), so the maximum is what requests and
+// answers together allow.
 // With a reply delay the RTU answers that much later, so that the master's CPU per
 // request can be compared at the same request rate as a slower master's.
 // Run: build/bench/quelt_turnaround_bench [seconds] [reply delay ms]
 #include <pthread.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -44,20 +46,28 @@ double CpuSeconds(clockid_t clock)
 }
 
 // The RTU's side of the line, timed: when its last octet went out, and when the first
-// octet after that came in.
+// octet after that came in. A pty hands the master's octets over at once; here they take
+// their time on the line as the RTU's own do, so that a request costs what it costs on a
+// real line.
 class CTimedLine : public ISimLine {
 public:
-    explicit CTimedLine(std::unique_ptr<ISimLine> pLine) : m_pLine(std::move(pLine)) {}
+    CTimedLine(std::unique_ptr<ISimLine> pLine, int nBaud) : m_pLine(std::move(pLine)), m_nBaud(nBaud) {}
     int Read(std::uint8_t* pBuffer, int nMax) override
     {
         const int n = m_pLine->Read(pBuffer, nMax);
-        if (n > 0 && m_bAnswered) {
+        if (n <= 0)
+            return n;
+        if (m_bAnswered) {
             std::lock_guard lock(m_mx);
             m_Gaps.push_back(std::chrono::duration<double, std::milli>(SteadyClock::now() - m_tLastWrite).count());
             m_bAnswered = false;
         }
+        m_nOctetsIn += n;
+        // The last of them reaches the RTU ten bit times an octet after the first.
+        std::this_thread::sleep_for(std::chrono::microseconds(n * 10'000'000LL / m_nBaud));
         return n;
     }
+    long long OctetsIn() const { return m_nOctetsIn; }
     int Descriptor() const override { return m_pLine->Descriptor(); }
     void Write(const std::uint8_t* pData, int nCount) override
     {
@@ -75,6 +85,8 @@ public:
 
 private:
     std::unique_ptr<ISimLine> m_pLine;
+    int m_nBaud;
+    std::atomic<long long> m_nOctetsIn{0};
     SteadyClock::time_point m_tLastWrite{};
     bool m_bAnswered = false;
     std::mutex m_mx;
@@ -134,7 +146,7 @@ int main(int argc, char* argv[])
     options.bPace = true;
     options.nChangeMs = 0;  // static values: every answer the same size
     options.nReplyDelayMs = argc > 2 ? std::max(0, std::atoi(argv[2])) : 0;
-    auto pTimed = std::make_unique<CTimedLine>(MakeFdLine(fdRtu));
+    auto pTimed = std::make_unique<CTimedLine>(MakeFdLine(fdRtu), kBaud);
     CTimedLine& timed = *pTimed;
     CSimRunner rtu(options, std::move(pTimed));
     rtu.Start();
@@ -157,7 +169,6 @@ int main(int argc, char* argv[])
     pthread_getcpuclockid(g_Channels.PollThread.native_handle(), &pollClock);
 
     const auto Handled = [&rtu] { return rtu.With([](COutstation& r) { return r.RequestsHandled(); }); };
-    // Only the RTU's octets are paced; a pty delivers the master's at once.
     const auto Octets = [&rtu] { return rtu.With([](COutstation& r) { return r.OctetsSent(); }); };
     while (Handled() < 3)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -166,7 +177,7 @@ int main(int argc, char* argv[])
     const double dCpu0 = CpuSeconds(pollClock);
     const long long llWakeups0 = Wakeups(pollTid);
     const int nHandled0 = Handled();
-    const long long llOctets0 = Octets();
+    const long long llOctets0 = Octets() + timed.OctetsIn();
     while (SteadyClock::now() - t0 < std::chrono::seconds(nSeconds)) {
         handler.ProcessResponses();  // the GUI thread's share, at its own period
         std::this_thread::sleep_for(std::chrono::milliseconds(500));
@@ -175,7 +186,8 @@ int main(int argc, char* argv[])
     const double dCpu = CpuSeconds(pollClock) - dCpu0;
     const long long llWakeups = Wakeups(pollTid) - llWakeups0;
     const int nRequests = Handled() - nHandled0;
-    const double dOctetsPerRequest = static_cast<double>(Octets() - llOctets0) / std::max(nRequests, 1);
+    const double dOctetsPerRequest =
+        static_cast<double>(Octets() + timed.OctetsIn() - llOctets0) / std::max(nRequests, 1);
     const std::vector<double> gaps = timed.TakeGaps();
     DestroyChannels();
     rtu.Stop();
@@ -183,10 +195,10 @@ int main(int argc, char* argv[])
     const double dLineSeconds = dOctetsPerRequest * 10.0 / kBaud;
     const double dMaxByLine = 60.0 / dLineSeconds;
     const double dAchieved = nRequests / dMinutes;
-    std::printf("requests                    %d in %.2f min (%.1f octets of answer each)\n", nRequests, dMinutes,
+    std::printf("requests                    %d in %.2f min (%.1f octets of request and answer each)\n", nRequests, dMinutes,
                 dOctetsPerRequest);
     std::printf("requests per minute         %.1f\n", dAchieved);
-    std::printf("maximum by the paced answers %.1f\n", dMaxByLine);
+    std::printf("maximum the line allows     %.1f\n", dMaxByLine);
     std::printf("achieved / line             %.2f\n", dAchieved / dMaxByLine);
     std::printf("answer end to next request  median %.1f ms, 90%% %.1f ms (%zu gaps)\n", Percentile(gaps, 0.5),
                 Percentile(gaps, 0.9), gaps.size());
