@@ -68,7 +68,7 @@ void CLinkLayer::WriteQueuedFrame()
     m_SendQueue.pop_front();
     const int nSize = std::min(LinkFrameSize(element.Frame[2]), static_cast<int>(element.Frame.size()));
     m_nAwaiting = element.byAwaiting;
-    m_LastKind = KIND_USER_DATA;
+    m_bAwaitedUserData = true;
     m_bRetransmit = element.bRetransmit;
     m_nMaxRetries = element.bRetransmit ? kMaxRetransmissions : 0;
     m_nRetries = 0;
@@ -98,7 +98,7 @@ void CLinkLayer::CheckAnswer(std::time_t now)
         return;
     }
     m_nAwaiting = 0;
-    if (m_LastKind == KIND_USER_DATA)
+    if (m_bAwaitedUserData)
         m_bFailed = true;
 }
 
@@ -117,11 +117,8 @@ void CLinkLayer::Maintain(std::time_t now, int nPeriod)
 
 void CLinkLayer::SendSecondary(std::uint8_t byFunc)
 {
+    // The secondary station's answer: what the primary station awaits is left as it is.
     const HeaderFrame frame = BuildHeaderFrame(static_cast<std::uint8_t>(dl::DIR | byFunc), m_nRtu, m_nMaster);
-    m_nAwaiting &= static_cast<std::uint8_t>(~AWAIT_LINK);
-    m_bRetransmit = false;
-    m_nMaxRetries = 0;
-    m_LastKind = KIND_SECONDARY;
     m_Host.WriteFrame(frame.data(), dl::kHeaderSize, "=> ", false);
 }
 
@@ -133,7 +130,7 @@ void CLinkLayer::SendLinkRequest(std::uint8_t byFunc)
     m_bRetransmit = true;
     m_nMaxRetries = kMaxRetransmissions;
     m_nRetries = 0;
-    m_LastKind = KIND_LINK_REQUEST;
+    m_bAwaitedUserData = false;
     m_bRxError = false;
     std::copy(frame.begin(), frame.end(), m_LastFrame);
     m_tmResponse = Now();
@@ -152,20 +149,24 @@ void CLinkLayer::OnRtuResetLinkStates()
 void CLinkLayer::OnHeaderFrame(const std::uint8_t* pFrame)
 {
     const std::uint8_t byCtrl = pFrame[3];
-    const bool bFromRtu = (byCtrl & (dl::DIR | dl::PRM)) == dl::PRM;
-    if ((m_nAwaiting & AWAIT_LINK) != 0) {
-        m_nAwaiting &= static_cast<std::uint8_t>(~AWAIT_LINK);
-        if (!bFromRtu) {
+    if ((byCtrl & dl::DIR) != 0)
+        return;  // a master's frame (our own echoed, or another's): not for us
+    const bool bAwaitingLink = (m_nAwaiting & AWAIT_LINK) != 0;
+    if ((byCtrl & dl::PRM) == 0) {  // the RTU's answer, if one is awaited
+        if (bAwaitingLink) {
+            m_nAwaiting &= static_cast<std::uint8_t>(~AWAIT_LINK);
             OnAnswerToUs(byCtrl);
-        } else if ((byCtrl & dl::FUNC) == dl::RESET_LINK_STATES) {
-            m_bFailed = true;  // what was awaited is lost with the RTU's reset
-            OnRtuResetLinkStates();
         }
         return;
     }
-    if (bFromRtu)
-        OnRequestFromRtu(byCtrl);
-    // else a secondary frame nobody asked for
+    // The RTU's own request: the secondary station answers it, and the primary station's
+    // wait goes on, but for the RTU's reset, with which user data awaiting its ACK is lost.
+    if (bAwaitingLink && (byCtrl & dl::FUNC) == dl::RESET_LINK_STATES) {
+        m_nAwaiting &= static_cast<std::uint8_t>(~AWAIT_LINK);
+        if (m_bAwaitedUserData)
+            m_bFailed = true;
+    }
+    OnRequestFromRtu(byCtrl);
 }
 
 void CLinkLayer::OnAnswerToUs(std::uint8_t byCtrl)

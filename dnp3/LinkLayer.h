@@ -71,7 +71,6 @@ public:
     bool RxErrorFlagged() const { return m_bRxError; }
 
 private:
-    enum FrameKind { KIND_SECONDARY, KIND_LINK_REQUEST, KIND_USER_DATA };
     static constexpr std::uint8_t AWAIT_LINK = 1;  // ACK or link status to a frame sent
     static constexpr std::uint8_t AWAIT_APP = 2;   // an application response
 
@@ -104,7 +103,7 @@ private:
     bool m_bFailed = false;  // user data went unanswered: said once to the transport
     bool m_bRxError = false;
     std::uint8_t m_nAwaiting = 0;
-    FrameKind m_LastKind = KIND_SECONDARY;
+    bool m_bAwaitedUserData = false;  // else a link request: its loss is not reported upwards
     bool m_bRetransmit = false;
     int m_nRetries = 0;
     int m_nMaxRetries = 0;

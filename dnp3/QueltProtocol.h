@@ -99,8 +99,8 @@ private:
                      bool bConfirmed, bool bRequest);
     int SendRequest(std::uint8_t byFunc, const std::uint8_t* pObjects, int nLength, bool bConfirmed);
 
-    // Selects and operates, judged on the poll thread.
-    // A response to the control sent last, come after another request went out.
+    // Selects and operates, judged on the poll thread. A response to the control sent
+    // last, come after another request went out:
     bool IsLateControlEcho(const std::vector<std::uint8_t>& fragment) const;
     // A late echo: confirmed if asked, judged, handed on as the control's answer.
     void LateControlEcho(const std::vector<std::uint8_t>& fragment);
@@ -113,7 +113,8 @@ private:
     CTransport m_Transport{m_Link};
     CAppLayer m_App;
     CPlanner m_Planner;
-    std::int64_t m_nLastRxMs = 0;  // monotonic time of the last read that found octets
-    CAppLayer::Try m_NextTry = CAppLayer::Try::NEW;
     CControlEcho m_ControlEcho;
+    std::int64_t m_nLastRxMs = 0;  // monotonic time of the last read that found octets
+    // How the next request goes out: new, or in place of the one that failed.
+    CAppLayer::Try m_NextTry = CAppLayer::Try::NEW;
 };

@@ -100,6 +100,31 @@ TEST_F(LinkLayerTest, UnansweredUnconfirmedRequestFailsTheLinkWithoutRetransmiss
     EXPECT_EQ(TakeData(), "") << "reported once";
 }
 
+TEST_F(LinkLayerTest, AnsweringTheRtuLeavesTheMastersOwnWait)
+{
+    // The secondary station's answers do not end what the primary station awaits.
+    ResetLink();
+    ASSERT_TRUE(SendData(false, kRequest));
+    AdvanceAndStep(0);
+    Sent();
+    Feed(RtuFrame(0x49));  // the RTU asks for the link status
+    EXPECT_EQ(Sent(), kLinkStatus);
+    EXPECT_TRUE(m_Link.IsAwaitingAnswer());
+    AdvanceAndStep(4);
+    EXPECT_EQ(TakeData(), "failure") << "the request went unanswered";
+
+    // Nor the wait for an ACK, with its retransmissions.
+    ASSERT_TRUE(SendData(true, "C0 C2 03", false));
+    AdvanceAndStep(0);
+    const std::string confirmed = Sent();
+    Feed(RtuFrame(0x49));
+    EXPECT_EQ(Sent(), kLinkStatus);
+    AdvanceAndStep(4);
+    EXPECT_EQ(Sent(), confirmed) << "retransmitted";
+    Feed(RtuFrame(0x00));  // its ACK
+    EXPECT_TRUE(m_Link.CanSend());
+}
+
 TEST_F(LinkLayerTest, AnswerThatKeepsComingKeepsTheWaitOpen)
 {
     ResetLink();
@@ -152,6 +177,18 @@ TEST_F(LinkLayerTest, NackOrRtuResetWhileAwaitingALinkAnswerFailTheLink)
     EXPECT_TRUE(m_Link.IsReset());
     EXPECT_EQ(TakeData(), "failure");
     EXPECT_EQ(g_AlarmLog.Texts(), (std::vector<std::string>{kLinkFailure, kLinkFailure}));
+}
+
+TEST_F(LinkLayerTest, RtuResettingWhileWeResetLosesNothingAndRaisesNoAlarm)
+{
+    AdvanceAndStep(3);
+    ASSERT_EQ(Sent(), kReset);
+    Feed(RtuFrame(0x40));
+    EXPECT_EQ(Sent(), kAck + " " + kReset);
+    Feed(RtuFrame(0x00));
+    EXPECT_TRUE(m_Link.IsReset());
+    EXPECT_EQ(TakeData(), "");
+    EXPECT_TRUE(g_AlarmLog.Texts().empty());
 }
 
 TEST_F(LinkLayerTest, RequestLinkStatusIsAnsweredOnlyOnceTheLinkIsReset)
