@@ -39,7 +39,17 @@ void EndToEndTest::Start(const SimOptions& options)
         m_RtuLog.push_back(line);
     });
     m_pRtu->Start();
+    m_tStarted = std::time(nullptr);
     CreateChannels();
+}
+
+void EndToEndTest::ExpectOneStartupFreeze(const std::string& why)
+{
+    // Time zones are whole quarter hours from UTC, so local quarter hours begin with UTC's.
+    const auto nQuartersBegun = static_cast<int>(std::time(nullptr) / 900 - m_tStarted / 900);
+    const int nFreezes = CountRtuLog("counters frozen");
+    EXPECT_GE(nFreezes, 1) << why;
+    EXPECT_LE(nFreezes, 1 + nQuartersBegun) << why;
 }
 
 bool EndToEndTest::RunUntil(const std::function<bool()>& condition, int nSeconds)
