@@ -99,21 +99,16 @@ void CProtocol::PollStep()
 namespace {
 
 constexpr int kSettleMaxMs = 100;  // the longest wait for the rest of a frame
+// The longest wait on the lines. Every time-out is checked this often; and a line whose
+// octets the kernel is slow to hand over (its worker starved on a busy machine) is looked
+// at again this soon: waiting up to a second let them lie for seconds under load.
+constexpr int kPollMs = 100;
 constexpr int kBurstMax = 16;  // steps in a row while a channel has work at once
 
 int WakeDescriptor()
 {
     static const int fd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     return fd;
-}
-
-// Every time-out and period of the channels is a whole number of seconds of the calendar
-// clock, so none can fall due before its next second begins.
-int MsToNextSecond()
-{
-    const auto sinceEpoch = std::chrono::system_clock::now().time_since_epoch();
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(sinceEpoch).count() % 1000;
-    return static_cast<int>(1000 - ms) + 1;
 }
 
 // Held by the poll thread while it waits on the lines' descriptors: a port closed under
@@ -146,7 +141,9 @@ void WaitForWork()
             if (pChannel && pChannel->LineDescriptor() >= 0)
                 fds[n++] = {pChannel->LineDescriptor(), POLLIN, 0};
     }
-    if (::poll(fds, n, MsToNextSecond()) > 0 && WakeDescriptor() >= 0 && (fds[0].revents & POLLIN) != 0) {
+    // A channel replaced meanwhile leaves a stale descriptor here: at worst the wait runs
+    // its 100 ms, and the new channel wakes it anyway.
+    if (::poll(fds, n, kPollMs) > 0 && WakeDescriptor() >= 0 && (fds[0].revents & POLLIN) != 0) {
         std::uint64_t nWakes = 0;
         (void)!::read(WakeDescriptor(), &nWakes, sizeof nWakes);
     }

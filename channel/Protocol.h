@@ -58,8 +58,7 @@ protected:
 
 // The poll thread: one poll step for entry 0 and then entry 1 of the channel table, each
 // under g_csChannel, until the stop flag is set; then it sleeps until octets arrive on a
-// line, WakePollThread is called or the calendar clock's next second begins (when any
-// time-out may fall due), whichever comes first. Returns 0.
+// line, WakePollThread is called or 100 ms have passed, whichever comes first. Returns 0.
 int PollThreadProc();
 // Ends the poll thread's wait at once (the stop flag, new channels, a changed queue).
 void WakePollThread();
