@@ -166,7 +166,9 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "quelt_soak: %s\n", cl.Error.c_str());
         return 2;
     }
-    SimOptions options = cl.Options;  // 9600 bit/s unless --baud says otherwise
+    SimOptions options = cl.Options;
+    if (std::find(simArgs.begin(), simArgs.end(), "--baud") == simArgs.end())
+        options.nBaudRate = 9600;  // the soak's own default, for figures that compare
     options.bPace = true;
     if (options.nChangeMs == SimOptions{}.nChangeMs)
         options.nChangeMs = 1000;

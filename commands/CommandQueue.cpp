@@ -35,6 +35,16 @@ int RunCount()
     return g_nRunCount;
 }
 
+bool IsControlEntry(const CommandItem& item)
+{
+    return item.byFunc >= fc::SELECT && item.byFunc <= fc::DIRECT_OPERATE_NR;
+}
+
+bool HoldsControl(const std::vector<CommandItem>& items)
+{
+    return std::any_of(items.begin(), items.end(), IsControlEntry);
+}
+
 int DeleteCommand(int nIndex)
 {
     std::lock_guard lock(g_csChannel);

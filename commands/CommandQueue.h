@@ -62,6 +62,9 @@ void ResetCommandQueue();
 // The send-queue dialog's view and edits of the queue, each under g_csChannel.
 std::vector<CommandItem> CommandQueueSnapshot();
 int RunCount();
+// Whether an entry operates something at the RTU: a select, operate or direct operate.
+bool IsControlEntry(const CommandItem& item);
+bool HoldsControl(const std::vector<CommandItem>& items);
 // Removes entry nIndex; those behind it move up. Returns the entries left.
 int DeleteCommand(int nIndex);
 void DeleteAllCommands();

@@ -96,6 +96,11 @@ void CDispCommand::accept()
     int nRunTimes = 0;
     if (!ReadIntegerControl(m_pRunTimes, kRunTimesField, nRunTimes))
         return;
+    if (nRunTimes == 0 && HoldsControl(CommandQueueSnapshot()) && !ConfirmEndlessControls(this)) {
+        m_pRunTimes->setFocus();
+        m_pRunTimes->selectAll();
+        return;  // nothing taken over: the operator may set a count or cancel
+    }
     m_nRunTimes = nRunTimes;
     QDialog::accept();
 }

@@ -1,5 +1,7 @@
 #include "commands/QueltCmd.h"
 
+#include <algorithm>
+
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QGridLayout>
@@ -10,6 +12,7 @@
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 
+#include "commands/CommandQueue.h"
 #include "dialog/DialogSupport.h"
 
 namespace {
@@ -105,9 +108,17 @@ void CQueltCmd::accept()
     if (!ReadIntegerControl(m_pPoint, kPointField, nPoint) || !ReadIntegerControl(m_pRunTimes, kRunTimesField, nRunTimes) ||
         !ReadIntegerControl(m_pRelayMs, kRelayField, nRelayMs))
         return;
+    // The queue this confirm leaves: the command, after the others when it is added.
+    const int nQueueMode = std::max(m_pQueueMode->checkedId(), 0);
+    const bool bControls = m_bCtrlFields != 0 || (nQueueMode == 1 && HoldsControl(CommandQueueSnapshot()));
+    if (nRunTimes == 0 && bControls && !ConfirmEndlessControls(this)) {
+        m_pRunTimes->setFocus();
+        m_pRunTimes->selectAll();
+        return;  // nothing taken over: the operator may set a count or cancel
+    }
     m_nPointIdx = nPoint;
     m_nRunTimes = nRunTimes;
-    m_nQueueMode = std::max(m_pQueueMode->checkedId(), 0);
+    m_nQueueMode = nQueueMode;
     m_nCloseTripSel = std::max(m_pCloseTrip->currentIndex(), 0);
     m_lRelayMs = nRelayMs;
     QDialog::accept();

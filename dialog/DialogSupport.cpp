@@ -4,7 +4,9 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QHBoxLayout>
+#include <QApplication>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 
 #include "core/Notify.h"
@@ -33,6 +35,18 @@ int RunDialog(QDialog& dialog)
     const QRect desktop = QGuiApplication::primaryScreen()->availableGeometry();
     dialog.move(desktop.center() - dialog.rect().center());
     return dialog.exec();
+}
+
+bool ConfirmEndlessControls(QWidget* pParent)
+{
+    QMessageBox box(QMessageBox::Warning, QApplication::applicationName(),
+                    QStringLiteral("发送队列中有遥控命令, 确认无限循环执行?"), QMessageBox::NoButton, pParent);
+    QPushButton* pYes = box.addButton(QStringLiteral("是"), QMessageBox::YesRole);
+    QPushButton* pNo = box.addButton(QStringLiteral("否"), QMessageBox::NoRole);
+    box.setDefaultButton(pNo);  // Enter must not start a breaker cycling
+    box.setEscapeButton(pNo);
+    box.exec();
+    return box.clickedButton() == pYes;
 }
 
 bool ReadIntegerControl(QLineEdit* pEdit, const IntegerField& field, int& nValue)

@@ -30,6 +30,10 @@ QLayout* ConfirmCancelButtons(QDialog* pDialog, const QString& confirm, const QS
 // dialog template. Returns its result.
 int RunDialog(QDialog& dialog);
 
+// Asks before a run count of 0 runs controls endlessly ("是" / "否", "否" the default);
+// true when the operator confirms.
+bool ConfirmEndlessControls(QWidget* pParent);
+
 // Reads one integer field on confirm. On a bad value: the framework's message, the focus
 // on the field with its text selected, and false.
 bool ReadIntegerControl(QLineEdit* pEdit, const IntegerField& field, int& nValue);

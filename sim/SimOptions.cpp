@@ -108,7 +108,7 @@ const char* SimUsage()
     return "Usage: quelt-rtusim DEVICE [options]\n"
            "A simulated DNP3 outstation (RTU) on a serial device or pty, for rehearsing a master.\n"
            "\n"
-           "  --baud N             line speed (default 9600)\n"
+           "  --baud N             line speed (default 1200, as the master's)\n"
            "  --address N          link address of the RTU (default 54)\n"
            "  --master N           link address of the master (default 3246)\n"
            "  --yx N --yc N --ym N binary inputs, analog inputs, counters (128, 128, 64)\n"

@@ -7,7 +7,7 @@
 struct SimOptions {
     int nAddress = 54;
     int nMaster = 3246;
-    int nBaudRate = 9600;
+    int nBaudRate = 1200;
     int nYx = 128;
     int nYc = 128;
     int nYm = 64;

@@ -406,7 +406,8 @@ TEST_F(EndToEndTest, PortChangedTwentyTimesWhilePollingNeverStallsThePollThread)
     g_nAskMode = ASK_AUTO;
     g_nScanPeriod = 1;
     SimOptions options = QuietRtu();
-    options.bPace = true;  // 9600 bit/s
+    options.bPace = true;
+    options.nBaudRate = 9600;
     ChannelWords words = CurrentChannelWords();
     words.nBaudRate = 9600;
     ApplyChannelWords(words);

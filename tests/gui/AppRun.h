@@ -5,10 +5,13 @@
 #include <QAction>
 #include <QApplication>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTimer>
 #include <QWidget>
 
 #include <functional>
+#include <string>
 
 #include "support/Pty.h"
 #include "support/StateReset.h"
@@ -44,6 +47,28 @@ inline void Click(QWidget& dialog, int nId) { Find<QAbstractButton>(dialog, nId)
 inline void Type(QWidget& dialog, int nId, const char* text)
 {
     Find<QLineEdit>(dialog, nId)->setText(QString::fromUtf8(text));
+}
+
+// What a message box asked, with the text of its default button.
+struct AskedBox {
+    std::string text;
+    std::string defaultButton;
+};
+
+// Answers the message box that the next step opens (within its own modal loop) with the
+// button of this text, noting what it asked.
+inline void AnswerNextBox(const QString& button, AskedBox& asked)
+{
+    QTimer::singleShot(0, [button, &asked] {
+        auto* pBox = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (pBox == nullptr)
+            return;
+        asked.text = pBox->text().toStdString();
+        asked.defaultButton = pBox->defaultButton() != nullptr ? pBox->defaultButton()->text().toStdString() : "";
+        for (QAbstractButton* pButton : pBox->buttons())
+            if (pButton->text() == button)
+                pButton->click();
+    });
 }
 
 // Chooses a menu command whose modal dialog the work then handles and closes. False when

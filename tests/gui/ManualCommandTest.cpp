@@ -225,3 +225,52 @@ TEST_F(ManualCommandOnTheLineTest, SelectAcceptedAndOperateRefusedAreReportedAsS
     const std::string refused = "遥控执行失败 !";
     EXPECT_EQ(outcomes, (std::vector<std::string>{ok, refused, ok, refused, ok, refused}));
 }
+
+TEST_F(ManualCommandTest, EndlessRunsOfAControlAreAskedFirstAndNoChangesNothing)
+{
+    const std::string kQuestion = "发送队列中有遥控命令, 确认无限循环执行?";
+    RunQuelt([&](CQueltDlg& dlg) {
+        g_nAskMode = ASK_AUTO;
+        // Select and operate, endless: "否" (the default) keeps the dialog open, nothing taken.
+        EXPECT_TRUE(WithModalDialog<CQueltCmd>(dlg.MenuAction(32817), [&](CQueltCmd& cmd) {
+            Type(cmd, 1012, "0");
+            AskedBox asked;
+            AnswerNextBox(QStringLiteral("否"), asked);
+            Click(cmd, 1);
+            EXPECT_EQ(asked.text, kQuestion);
+            EXPECT_EQ(asked.defaultButton, "否");
+            EXPECT_TRUE(cmd.isVisible());
+            EXPECT_EQ(State(), (QueueState{0, 1, 0}));
+            Click(cmd, 2);
+        }));
+        EXPECT_EQ(State(), (QueueState{0, 1, 0}));
+
+        // "是" runs it endlessly, as asked.
+        EXPECT_TRUE(WithModalDialog<CQueltCmd>(dlg.MenuAction(32817), [&](CQueltCmd& cmd) {
+            Type(cmd, 1012, "0");
+            AskedBox asked;
+            AnswerNextBox(QStringLiteral("是"), asked);
+            Click(cmd, 1);
+            EXPECT_EQ(asked.text, kQuestion);
+        }));
+        EXPECT_EQ(State(), (QueueState{2, 0, 1}));
+
+        // A read added to a queue that holds a control is asked for as well; one that
+        // replaces the queue is not.
+        const struct {
+            int nQueueMode;
+            bool bAsked;
+        } cases[] = {{1, true}, {0, false}};
+        for (const auto& c : cases) {
+            AskedBox asked;
+            EXPECT_TRUE(WithModalDialog<CQueltCmd>(dlg.MenuAction(32791), [&](CQueltCmd& cmd) {
+                Click(cmd, c.nQueueMode == 0 ? 1013 : 1014);
+                Type(cmd, 1012, "0");
+                AnswerNextBox(QStringLiteral("是"), asked);
+                Click(cmd, 1);
+            }));
+            EXPECT_EQ(!asked.text.empty(), c.bAsked) << c.nQueueMode;
+        }
+        EXPECT_EQ(State(), (QueueState{1, 0, 1}));
+    });
+}

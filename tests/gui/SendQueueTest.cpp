@@ -157,3 +157,27 @@ TEST_F(SendQueueTest, UsedUpQueueConfirmedUnchangedRunsEndlessly)
         EXPECT_EQ(RunState(), std::pair(0, 1));
     });
 }
+
+TEST_F(SendQueueTest, EndlessRunsOfAQueueWithAControlAreAskedFirst)
+{
+    RunQuelt([&](CQueltDlg& dlg) {
+        g_nAskMode = ASK_AUTO;
+        Add(32791, 1);
+        Add(32817, 1);  // select and operate
+        for (const char* answer : {"否", "是"}) {
+            AskedBox asked;
+            WithQueue(dlg, [&](CDispCommand& queue) {
+                Find<QLineEdit>(queue, 1012)->setText(QStringLiteral("0"));
+                AnswerNextBox(QString::fromUtf8(answer), asked);
+                Click(queue, 1);
+                EXPECT_EQ(asked.text, "发送队列中有遥控命令, 确认无限循环执行?");
+                EXPECT_EQ(asked.defaultButton, "否");
+                if (queue.isVisible()) {
+                    EXPECT_EQ(RunState(), std::pair(1, 0)) << "nothing changed yet";
+                    Click(queue, 2);
+                }
+            });
+            EXPECT_EQ(RunState(), std::string(answer) == "是" ? std::pair(0, 1) : std::pair(1, 0)) << answer;
+        }
+    });
+}

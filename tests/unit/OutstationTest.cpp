@@ -201,6 +201,7 @@ TEST_F(OutstationTest, UnsupportedFunctionsAndTheRestartIndication)
 
 TEST(SimCommandLineTest, OptionsAndErrors)
 {
+    EXPECT_EQ(ParseSimCommandLine({"/dev/pts/7"}).Options.nBaudRate, 1200) << "the master's default line speed";
     SimCommandLine cl = ParseSimCommandLine({"/dev/pts/7", "--baud", "1200", "--compact-qualifiers", "--busy",
                                              "--silent-after", "3", "--drop-octets", "5"});
     ASSERT_EQ(cl.Error, "");
