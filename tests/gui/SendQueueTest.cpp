@@ -172,6 +172,7 @@ TEST_F(SendQueueTest, EndlessRunsOfAQueueWithAControlAreAskedFirst)
                 Click(queue, 1);
                 EXPECT_EQ(asked.text, "发送队列中有遥控命令, 确认无限循环执行?");
                 EXPECT_EQ(asked.defaultButton, "否");
+                EXPECT_EQ(queue.isVisible(), std::string(answer) == "否") << "否 keeps the dialog open";
                 if (queue.isVisible()) {
                     EXPECT_EQ(RunState(), std::pair(1, 0)) << "nothing changed yet";
                     Click(queue, 2);
