@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include "commands/CommandQueue.h"
+#include "core/Config.h"
 #include "dialog/DialogSupport.h"
 
 namespace {
@@ -33,7 +34,8 @@ QLineEdit* NumberEdit(QWidget* pParent, int nId)
 CQueltCmd::CQueltCmd(QWidget* pParent)
     : QDialog(pParent), m_pPoint(NumberEdit(this, kPointField.nControlId)),
       m_pRunTimes(NumberEdit(this, kRunTimesField.nControlId)), m_pQueueMode(new QButtonGroup(this)),
-      m_pCloseTrip(WithId(new QComboBox(this), 1016)), m_pRelayMs(NumberEdit(this, kRelayField.nControlId))
+      m_pCloseTrip(WithId(new QComboBox(this), 1016)), m_pRelayMs(NumberEdit(this, kRelayField.nControlId)),
+      m_pAutoModeNote(new QLabel(QStringLiteral("当前为自动问答模式, 命令将在切换到人工询问后执行"), this))
 {
     setObjectName(QString::number(IDD));
     setWindowTitle(QStringLiteral("人工命令"));
@@ -61,6 +63,9 @@ CQueltCmd::CQueltCmd(QWidget* pParent)
     auto* pLayout = new QVBoxLayout(this);
     pLayout->addWidget(pModes);
     pLayout->addLayout(pFields);
+    m_pAutoModeNote->setObjectName(QStringLiteral("AutoModeNote"));
+    m_pAutoModeNote->setWordWrap(true);
+    pLayout->addWidget(m_pAutoModeNote);
     pLayout->addLayout(ConfirmCancelButtons(this, QStringLiteral("确认"), QStringLiteral("取消")));
 }
 
@@ -96,6 +101,7 @@ void CQueltCmd::showEvent(QShowEvent* pEvent)
     for (QWidget* pControl : {static_cast<QWidget*>(m_pPoint), static_cast<QWidget*>(m_pCloseTrip),
                               static_cast<QWidget*>(m_pRelayMs)})
         pControl->setEnabled(m_bCtrlFields != 0);
+    m_pAutoModeNote->setVisible(g_nAskMode.load(std::memory_order_relaxed) == ASK_AUTO);
     QDialog::showEvent(pEvent);
 }
 

@@ -7,6 +7,7 @@
 
 class QButtonGroup;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 
 class CQueltCmd : public QDialog {
@@ -37,4 +38,5 @@ private:
     QButtonGroup* m_pQueueMode;
     QComboBox* m_pCloseTrip;
     QLineEdit* m_pRelayMs;
+    QLabel* m_pAutoModeNote;  // shown in automatic mode, where the queue is kept but not sent
 };

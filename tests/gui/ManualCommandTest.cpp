@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -267,5 +268,21 @@ TEST_F(ManualCommandTest, EndlessRunsOfAControlAreAskedFirstAndNoChangesNothing)
             EXPECT_EQ(!asked.text.empty(), c.bAsked) << c.nQueueMode;
         }
         EXPECT_EQ(State(), (QueueState{1, 0, 1}));
+    });
+}
+
+TEST_F(ManualCommandTest, AutomaticModeSaysTheCommandWaitsForManualMode)
+{
+    RunQuelt([&](CQueltDlg& dlg) {
+        for (const int nMode : {ASK_AUTO, ASK_MANUAL}) {
+            g_nAskMode = nMode;
+            EXPECT_TRUE(WithModalDialog<CQueltCmd>(dlg.MenuAction(32791), [&](CQueltCmd& cmd) {
+                auto* pNote = cmd.findChild<QLabel*>(QStringLiteral("AutoModeNote"));
+                ASSERT_NE(pNote, nullptr);
+                EXPECT_EQ(pNote->isVisible(), nMode == ASK_AUTO) << nMode;
+                EXPECT_EQ(pNote->text().toStdString(), "当前为自动问答模式, 命令将在切换到人工询问后执行");
+                Click(cmd, 2);
+            }));
+        }
     });
 }
