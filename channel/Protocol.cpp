@@ -19,6 +19,7 @@
 #include "core/Locks.h"
 #include "core/Notify.h"
 #include "core/TrafficLines.h"
+#include "monitor/AlarmLog.h"
 
 ChannelTable g_Channels;
 
@@ -42,8 +43,11 @@ int CProtocol::OpenPort()
     const std::string device = PortDevice(m_nPort);
     auto pPort = std::make_unique<CSerialPort>();
     if (!pPort->Open(device)) {
-        // A user without a terminal sees only the box: it names the port and says why.
-        ShowMessageBox(PortName(m_nPort) + "\n" + device + ": " + std::strerror(errno));
+        // A user without a terminal sees only the box: it names the port and says why; the
+        // alarm window keeps it after the box is gone.
+        const std::string reason = std::strerror(errno);
+        ShowMessageBox(PortName(m_nPort) + "\n" + device + ": " + reason);
+        AddAlarm("端口未打开: " + PortName(m_nPort) + " " + device + " (" + reason + ")");
         return 0;
     }
     m_pLine = std::move(pPort);

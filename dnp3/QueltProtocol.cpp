@@ -73,7 +73,8 @@ void CQueltProtocol::TransportStep()
 
 void CQueltProtocol::WriteFrame(const std::uint8_t* pFrame, int nSize, const char* pszPrefix, bool bAwaited)
 {
-    Write(pFrame, nSize);
+    if (Write(pFrame, nSize) == 0)
+        return;  // nothing went out (the port is not open): nothing is shown as sent
     // Prefix, octets, line end, and "<= " on the receive side when an answer is awaited,
     // all under one hold of the display lock.
     std::lock_guard lock(g_csDisplay);

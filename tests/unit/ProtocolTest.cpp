@@ -13,6 +13,7 @@
 #include "core/Locks.h"
 #include "core/Notify.h"
 #include "core/TrafficLines.h"
+#include "monitor/AlarmLog.h"
 #include "support/Pty.h"
 #include "support/StateReset.h"
 
@@ -125,6 +126,9 @@ TEST_F(ProtocolTest, PortThatFailsToOpenIsReportedAndStaysHarmless)
     // The box names the port and, on a line of its own, the device and the reason.
     EXPECT_EQ(m_MessageBoxes, std::vector<std::string>{"COM2\n/nonexistent/quelt-tty: " +
                                                        std::string(std::strerror(ENOENT))});
+    // The alarm window keeps it after the box is gone.
+    EXPECT_EQ(g_AlarmLog.Texts(), std::vector<std::string>{"端口未打开: COM2 /nonexistent/quelt-tty (" +
+                                                           std::string(std::strerror(ENOENT)) + ")"});
     std::uint8_t buf[16];
     EXPECT_EQ(channel.Read(buf, sizeof buf), 0);
     EXPECT_EQ(channel.Write(buf, 4), 0);

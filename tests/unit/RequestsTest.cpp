@@ -128,3 +128,14 @@ TEST_F(RequestsTest, ConfirmCarriesTheSequenceOfTheResponseItConfirms)
     EXPECT_EQ(Written(), "") << "a confirm awaits nothing";
     EXPECT_FALSE(m_pEngine->Link().IsAwaitingAnswer());
 }
+
+TEST_F(RequestsTest, NothingIsShownAsSentOnALineThatIsNotOpen)
+{
+    m_pLine->Close();
+    const std::uint8_t objects[] = {0x3C, 0x02, 0x06};
+    ASSERT_EQ(m_pEngine->SendRead(objects, 3), 0);
+    m_pEngine->OnCycle();
+    AdvanceAndStep(4);
+    EXPECT_EQ(SendText(), "") << "no \"=> \" for a frame that never left";
+    EXPECT_EQ(RecvText(), "Receiving TimeOut !\r\n") << "and no \"<= \" for its answer";
+}
