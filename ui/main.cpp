@@ -12,6 +12,7 @@
 #include "sim/DemoRtu.h"
 #include "ui/QtNotify.h"
 #include "ui/QtShell.h"
+#include "ui/Translations.h"
 
 int main(int argc, char* argv[])
 {
@@ -44,6 +45,8 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("Quelt"));
     QApplication::setApplicationVersion(QStringLiteral(QUELT_VERSION));
     QApplication::setQuitOnLastWindowClosed(false);
+    if (!InstallQtTranslations(app))
+        std::fputs("quelt: Qt's Chinese translations (qt6-translations-l10n) are not installed\n", stderr);
     InstallQtNotify();
 
     SetDemoStart(cl.bDemo);

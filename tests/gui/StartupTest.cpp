@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
+#include <QMessageBox>
 #include <QApplication>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -109,4 +111,14 @@ TEST_F(StartupTest, StartupCreatesThePlacedWindowsAndShowsLineTrafficInHex)
         EXPECT_EQ(Rect(g_SendWndPos), QRect(300, 46, 500, 263));
         EXPECT_EQ(Rect(g_ResultWndPos), QRect(0, 46, 300, 526));
     }
+}
+
+// Qt's own texts (standard buttons, file dialogs) are Chinese like the rest, whatever the
+// machine's locale.
+TEST(QtTextsTest, StandardButtonsAreChinese)
+{
+    QMessageBox box;
+    box.setStandardButtons(QMessageBox::Cancel | QMessageBox::Open | QMessageBox::Yes);
+    EXPECT_EQ(box.button(QMessageBox::Cancel)->text().toStdString(), "取消");
+    EXPECT_EQ(box.button(QMessageBox::Open)->text().toStdString(), "打开");
 }

@@ -2,12 +2,15 @@
 
 #include <QApplication>
 
+#include "ui/Translations.h"
+
 int main(int argc, char* argv[])
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
+    InstallQtTranslations(app);  // as the program does: Qt's own texts in Chinese
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
