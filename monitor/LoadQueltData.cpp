@@ -13,8 +13,10 @@ CLoadQueltData::CLoadQueltData()
 {
 }
 
-void CLoadQueltData::ShowText(const std::string& text)
+void CLoadQueltData::ShowText(const std::string& text, const std::string& fileName)
 {
+    const QString caption = QStringLiteral("显示捕获数据");
+    setWindowTitle(fileName.empty() ? caption : caption + QStringLiteral(" - ") + QString::fromStdString(fileName));
     m_editMsg->setPlainText(QString::fromStdString(ViewerLines(text)));
     m_editMsg->moveCursor(QTextCursor::End);
     m_editMsg->ensureCursorVisible();

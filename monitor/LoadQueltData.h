@@ -13,8 +13,9 @@ public:
     CLoadQueltData();
 
     // Replaces the whole text (no undo), puts the view at its end and shows the window,
-    // even after the operator closed it. The text is what a capture file reads as.
-    void ShowText(const std::string& text);
+    // even after the operator closed it. The text is what a capture file reads as; the
+    // caption names the file it came from.
+    void ShowText(const std::string& text, const std::string& fileName = {});
 
     QPlainTextEdit* m_editMsg;  // control 1001
 };

@@ -1,7 +1,9 @@
 // The "发送命令" and "捕获数据" commands of the main window: manual commands into the queue,
 // the send-queue dialog, capturing a traffic window to a file and showing such a file.
 #include <QAction>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QFileDialog>
 #include <QFileIconProvider>
 
@@ -40,11 +42,14 @@ public:
 };
 
 // A save dialog (".dat" added to a bare name, replacing a file confirmed) or an open
-// dialog, owned by the main window. The chosen path, empty when cancelled.
+// dialog, owned by the main window, in the folder last used (at first the home folder).
+// The chosen path, empty when cancelled.
 std::string ChooseCaptureFile(QWidget* pOwner, bool bSave)
 {
+    static QString s_LastFolder = QDir::homePath();
     CPlainIconProvider icons;
     QFileDialog dialog(pOwner);
+    dialog.setDirectory(s_LastFolder);
     dialog.setIconProvider(&icons);
     dialog.setWindowModality(Qt::WindowModal);
     dialog.setAcceptMode(bSave ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
@@ -54,7 +59,9 @@ std::string ChooseCaptureFile(QWidget* pOwner, bool bSave)
         dialog.setDefaultSuffix(QStringLiteral("dat"));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
-    return QFile::encodeName(dialog.selectedFiles().constFirst()).toStdString();
+    const QString chosen = dialog.selectedFiles().constFirst();
+    s_LastFolder = QFileInfo(chosen).absolutePath();
+    return QFile::encodeName(chosen).toStdString();
 }
 
 }  // namespace
@@ -112,5 +119,5 @@ void CQueltDlg::OnShowCapture()
         ShowMessageBox("无法打开捕获数据文件\n" + reason);
         return;
     }
-    g_wndCapture->ShowText(text);
+    g_wndCapture->ShowText(text, QFileInfo(QFile::decodeName(path.c_str())).fileName().toStdString());
 }

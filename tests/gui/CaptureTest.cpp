@@ -132,3 +132,19 @@ TEST_F(CaptureTest, FilesThatCannotBeWrittenOrReadAreReported)
         EXPECT_EQ(g_wndCapture->m_editMsg->toPlainText().toStdString(), "kept");
     });
 }
+
+TEST_F(CaptureTest, DialogsStartInTheFolderLastUsedAndTheViewerNamesItsFile)
+{
+    RunQuelt([&](CQueltDlg& dlg) {
+        dlg.MenuAction(32786)->trigger();  // paused: the window's text stays put
+        ASSERT_TRUE(ChooseFile(dlg, 32788, m_Dir + "/first.dat"));
+        std::string folder;
+        EXPECT_TRUE(WithModalDialog<QFileDialog>(dlg.MenuAction(32789), [&](QFileDialog& files) {
+            folder = files.directory().absolutePath().toStdString();
+            files.selectFile(QString::fromStdString(m_Dir + "/first.dat"));
+            QMetaObject::invokeMethod(&files, "accept");
+        }));
+        EXPECT_EQ(folder, m_Dir);
+        EXPECT_EQ(g_wndCapture->windowTitle().toStdString(), "显示捕获数据 - first.dat");
+    });
+}
