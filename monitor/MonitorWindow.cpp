@@ -1,5 +1,6 @@
 #include "monitor/MonitorWindow.h"
 
+#include <QFont>
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
 
@@ -25,6 +26,7 @@ QPlainTextEdit* CMonitorWindow::AddFillingEdit(int nControlId)
     pEdit->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     pEdit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     pEdit->setUndoRedoEnabled(false);
+    UseFixedWidthFont(pEdit);
     FillWith(pEdit);
     return pEdit;
 }
@@ -34,4 +36,12 @@ void CMonitorWindow::FillWith(QWidget* pControl)
     auto* pLayout = new QVBoxLayout(this);
     pLayout->setContentsMargins(0, 0, 0, 0);
     pLayout->addWidget(pControl);
+}
+
+void CMonitorWindow::UseFixedWidthFont(QWidget* pControl)
+{
+    QFont font(QStringLiteral("Noto Sans Mono CJK SC"));  // from fonts-noto-cjk
+    font.setStyleHint(QFont::Monospace);
+    font.setFixedPitch(true);
+    pControl->setFont(font);
 }

@@ -22,6 +22,8 @@ protected:
     QPlainTextEdit* AddFillingEdit(int nControlId);
     // Lays a control over the whole client area.
     void FillWith(QWidget* pControl);
+    // Octets and point columns line up: a fixed-width font that has the Chinese glyphs too.
+    static void UseFixedWidthFont(QWidget* pControl);
 
     // A caption without system menu: the program shows and hides the window.
     static constexpr Qt::WindowFlags kCaptionOnly =

@@ -15,6 +15,7 @@ CResultMessage::CResultMessage()
     m_ResultEdit->setObjectName(QStringLiteral("1001"));
     m_ResultEdit->setAcceptRichText(false);
     m_ResultEdit->setLineWrapMode(QTextEdit::WidgetWidth);
+    UseFixedWidthFont(m_ResultEdit);
     m_ResultEdit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_ResultEdit->setUndoRedoEnabled(false);
     FillWith(m_ResultEdit);

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <QMessageBox>
 #include <QApplication>
 #include <QMenuBar>
@@ -12,6 +14,7 @@
 #include "app/Channels.h"
 #include "core/Config.h"
 #include "app/Quelt.h"
+#include "gui/AppRun.h"
 #include "monitor/AlarmMessage.h"
 #include "monitor/LoadQueltData.h"
 #include "monitor/RecvMessage.h"
@@ -121,4 +124,22 @@ TEST(QtTextsTest, StandardButtonsAreChinese)
     box.setStandardButtons(QMessageBox::Cancel | QMessageBox::Open | QMessageBox::Yes);
     EXPECT_EQ(box.button(QMessageBox::Cancel)->text().toStdString(), "取消");
     EXPECT_EQ(box.button(QMessageBox::Open)->text().toStdString(), "打开");
+}
+
+// Octets and point columns line up in a fixed-width font that has the Chinese glyphs.
+class FontTest : public PtyAppTest {};
+
+TEST_F(FontTest, TrafficAndResultWindowsUseAFixedWidthCjkFont)
+{
+    RunQuelt([&](CQueltDlg&) {
+        for (QWidget* pEdit : {static_cast<QWidget*>(g_wndSend->m_editMsg), static_cast<QWidget*>(g_wndRecv->m_editMsg),
+                               static_cast<QWidget*>(g_wndResult->m_ResultEdit)}) {
+            EXPECT_EQ(QFontInfo(pEdit->font()).family().toStdString(), "Noto Sans Mono CJK SC");
+            // Half-width Latin all alike (the Chinese glyphs take two of them).
+            const QFontMetrics metrics(pEdit->font());
+            for (const QString& glyph : {QStringLiteral("W"), QStringLiteral(" "), QStringLiteral("=")})
+                EXPECT_EQ(metrics.horizontalAdvance(glyph), metrics.horizontalAdvance(QStringLiteral("0")));
+            EXPECT_EQ(metrics.horizontalAdvance(QStringLiteral("遥")), 2 * metrics.horizontalAdvance(QStringLiteral("0")));
+        }
+    });
 }
