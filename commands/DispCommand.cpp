@@ -96,11 +96,8 @@ void CDispCommand::accept()
     int nRunTimes = 0;
     if (!ReadIntegerControl(m_pRunTimes, kRunTimesField, nRunTimes))
         return;
-    if (nRunTimes == 0 && HoldsControl(CommandQueueSnapshot()) && !ConfirmEndlessControls(this)) {
-        m_pRunTimes->setFocus();
-        m_pRunTimes->selectAll();
-        return;  // nothing taken over: the operator may set a count or cancel
-    }
+    if (nRunTimes == 0 && HoldsControl(CommandQueueSnapshot()) && !ConfirmEndlessControls(m_pRunTimes))
+        return;  // nothing taken over
     m_nRunTimes = nRunTimes;
     QDialog::accept();
 }

@@ -117,11 +117,8 @@ void CQueltCmd::accept()
     // The queue this confirm leaves: the command, after the others when it is added.
     const int nQueueMode = std::max(m_pQueueMode->checkedId(), 0);
     const bool bControls = m_bCtrlFields != 0 || (nQueueMode == 1 && HoldsControl(CommandQueueSnapshot()));
-    if (nRunTimes == 0 && bControls && !ConfirmEndlessControls(this)) {
-        m_pRunTimes->setFocus();
-        m_pRunTimes->selectAll();
-        return;  // nothing taken over: the operator may set a count or cancel
-    }
+    if (nRunTimes == 0 && bControls && !ConfirmEndlessControls(m_pRunTimes))
+        return;  // nothing taken over
     m_nPointIdx = nPoint;
     m_nRunTimes = nRunTimes;
     m_nQueueMode = nQueueMode;

@@ -37,16 +37,21 @@ int RunDialog(QDialog& dialog)
     return dialog.exec();
 }
 
-bool ConfirmEndlessControls(QWidget* pParent)
+bool ConfirmEndlessControls(QLineEdit* pRunTimes)
 {
     QMessageBox box(QMessageBox::Warning, QApplication::applicationName(),
-                    QStringLiteral("发送队列中有遥控命令, 确认无限循环执行?"), QMessageBox::NoButton, pParent);
+                    QStringLiteral("发送队列中有遥控命令, 确认无限循环执行?"), QMessageBox::NoButton,
+                    pRunTimes->window());
     QPushButton* pYes = box.addButton(QStringLiteral("是"), QMessageBox::YesRole);
     QPushButton* pNo = box.addButton(QStringLiteral("否"), QMessageBox::NoRole);
     box.setDefaultButton(pNo);  // Enter must not start a breaker cycling
     box.setEscapeButton(pNo);
     box.exec();
-    return box.clickedButton() == pYes;
+    if (box.clickedButton() == pYes)
+        return true;
+    pRunTimes->setFocus();
+    pRunTimes->selectAll();
+    return false;
 }
 
 bool ReadIntegerControl(QLineEdit* pEdit, const IntegerField& field, int& nValue)

@@ -31,8 +31,9 @@ QLayout* ConfirmCancelButtons(QDialog* pDialog, const QString& confirm, const QS
 int RunDialog(QDialog& dialog);
 
 // Asks before a run count of 0 runs controls endlessly ("是" / "否", "否" the default);
-// true when the operator confirms.
-bool ConfirmEndlessControls(QWidget* pParent);
+// true when the operator confirms. Else the run-count field gets the focus, its text
+// selected, so that a count can be set or the dialog cancelled.
+bool ConfirmEndlessControls(QLineEdit* pRunTimes);
 
 // Reads one integer field on confirm. On a bad value: the framework's message, the focus
 // on the field with its text selected, and false.

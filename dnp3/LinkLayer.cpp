@@ -70,7 +70,6 @@ void CLinkLayer::WriteQueuedFrame()
     m_nAwaiting = element.byAwaiting;
     m_bAwaitedUserData = true;
     m_bRetransmit = element.bRetransmit;
-    m_nMaxRetries = element.bRetransmit ? kMaxRetransmissions : 0;
     m_nRetries = 0;
     if (m_nAwaiting != 0) {
         m_bRxError = false;  // the new wait starts clean
@@ -92,7 +91,7 @@ void CLinkLayer::CheckAnswer(std::time_t now)
         m_Host.ShowReceiveNote("Receiving TimeOut !\r\n");
     }
     m_tmResponse = now;
-    if (m_bRetransmit && m_nRetries < m_nMaxRetries) {
+    if (m_bRetransmit && m_nRetries < kMaxRetransmissions) {
         ++m_nRetries;
         m_Host.WriteFrame(m_LastFrame, LinkFrameSize(m_LastFrame[2]), "R> ", true);
         return;
@@ -128,7 +127,6 @@ void CLinkLayer::SendLinkRequest(std::uint8_t byFunc)
         BuildHeaderFrame(static_cast<std::uint8_t>(dl::DIR | dl::PRM | byFunc), m_nRtu, m_nMaster);
     m_nAwaiting |= AWAIT_LINK;
     m_bRetransmit = true;
-    m_nMaxRetries = kMaxRetransmissions;
     m_nRetries = 0;
     m_bAwaitedUserData = false;
     m_bRxError = false;

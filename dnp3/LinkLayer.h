@@ -106,7 +106,6 @@ private:
     bool m_bAwaitedUserData = false;  // else a link request: its loss is not reported upwards
     bool m_bRetransmit = false;
     int m_nRetries = 0;
-    int m_nMaxRetries = 0;
     std::time_t m_tmResponse;
     std::time_t m_tmLinkCheck;
     std::uint8_t m_LastFrame[dl::kMaxFrameSize] = {};

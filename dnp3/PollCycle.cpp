@@ -28,7 +28,7 @@ bool IsUnsolicited(const CTransport::Result& result)
 void CQueltProtocol::ApplicationStep()
 {
     const std::time_t now = Now();
-    const int nScanPeriod = std::max(g_nScanPeriod.load(std::memory_order_relaxed), 2);
+    const int nScanPeriod = ScanPeriod();
 
     TakeUnsolicited();
     if (ConfirmStep())
@@ -80,8 +80,7 @@ void CQueltProtocol::RetryOrGiveUp()
 {
     if (m_App.Tries() < kTriesBeforeGivingUp) {
         // The request itself is asked again when that is harmless; otherwise the IIN are
-        // read (a conformant RTU never answers a confirm, so that makes no probe). Until
-        // the link takes it, the retry stays due.
+        // read (a conformant RTU never answers a confirm, so that makes no probe).
         RetryRequest();
         return;
     }
@@ -160,15 +159,16 @@ bool CQueltProtocol::IsRepeatable(const RequestItem& item)
     }
 }
 
-int CQueltProtocol::RetryRequest()
+void CQueltProtocol::RetryRequest()
 {
     if (!IsRepeatable(m_Planner.Outstanding())) {
         const std::uint8_t readIin[3] = {80, 1, 0x06};
         m_NextTry = CAppLayer::Try::PROBE;
-        return SendRead(readIin, 3);
+        SendRead(readIin, 3);
+        return;
     }
     m_NextTry = CAppLayer::Try::REPEAT;
-    return DispatchRequest(m_Planner.Outstanding());
+    DispatchRequest(m_Planner.Outstanding());
 }
 
 int CQueltProtocol::DispatchRequest(const RequestItem& item)

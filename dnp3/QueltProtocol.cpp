@@ -20,26 +20,26 @@ std::int64_t OctetMicroseconds()
     return 11'000'000 / nBaud;
 }
 
-int Address16(const ConfigWord& word) { return word.load(std::memory_order_relaxed) & 0xFFFF; }
-
-int ScanPeriod() { return std::max(g_nScanPeriod.load(std::memory_order_relaxed), 2); }
-
 }  // namespace
 
-CQueltProtocol::CQueltProtocol(int nPort) : CProtocol(nPort), m_Planner(Now())
-{
-    m_Link.SetAddresses(Address16(g_nMasterAddress), Address16(g_nRtuAddress));
-}
+CQueltProtocol::CQueltProtocol(int nPort) : CProtocol(nPort), m_Planner(Now()) { TakeAddresses(); }
 
 CQueltProtocol::CQueltProtocol(int nPort, std::unique_ptr<ILine> pLine)
     : CProtocol(nPort, std::move(pLine)), m_Planner(Now())
 {
-    m_Link.SetAddresses(Address16(g_nMasterAddress), Address16(g_nRtuAddress));
+    TakeAddresses();
+}
+
+int CQueltProtocol::ScanPeriod() { return std::max(g_nScanPeriod.load(std::memory_order_relaxed), 2); }
+
+void CQueltProtocol::TakeAddresses()
+{
+    m_Link.SetAddresses(g_nMasterAddress.load(std::memory_order_relaxed), g_nRtuAddress.load(std::memory_order_relaxed));
 }
 
 void CQueltProtocol::OnCycle()
 {
-    m_Link.SetAddresses(Address16(g_nMasterAddress), Address16(g_nRtuAddress));
+    TakeAddresses();  // the parameter dialog may have changed them
     AbandonStaleFrame();
     m_Link.Step(ScanPeriod());
     TransportStep();

@@ -69,6 +69,9 @@ private:
     void ShowReceiveNote(const char* pszText) override;
     void AbandonFrame() override;
 
+    // The scan period in seconds, at least 2: every period and time-out counts from it.
+    static int ScanPeriod();
+    void TakeAddresses();
     void EndDisplayLine();
     // At the start of a cycle: a frame under way is given up after a silence longer than
     // SilenceLimitMs.
@@ -88,8 +91,9 @@ private:
     void ResponseFragment(const std::vector<std::uint8_t>& fragment, std::time_t now);
     void SendNextRequest();
     static bool IsRepeatable(const RequestItem& item);
-    // After a failure: the request again if harmless, else a read of the IIN.
-    int RetryRequest();
+    // After a failure: the request again if harmless, else a read of the IIN. Until the
+    // link takes it, the retry stays due.
+    void RetryRequest();
     // Sends one request item; returns the builder's result, 0 also for items that are
     // dropped without sending.
     int DispatchRequest(const RequestItem& item);

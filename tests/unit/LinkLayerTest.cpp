@@ -191,6 +191,18 @@ TEST_F(LinkLayerTest, RtuResettingWhileWeResetLosesNothingAndRaisesNoAlarm)
     EXPECT_TRUE(g_AlarmLog.Texts().empty());
 }
 
+TEST_F(LinkLayerTest, OurOwnFrameEchoedIsNoAnswer)
+{
+    // A two-wire line can hand the master its own reset back; DIR says it is a master's.
+    AdvanceAndStep(3);
+    ASSERT_EQ(Sent(), kReset);
+    Feed(kReset);
+    EXPECT_FALSE(m_Link.IsReset());
+    EXPECT_TRUE(m_Link.IsAwaitingAnswer());
+    Feed(RtuFrame(0x00));  // the RTU's ACK
+    EXPECT_TRUE(m_Link.IsReset());
+}
+
 TEST_F(LinkLayerTest, RequestLinkStatusIsAnsweredOnlyOnceTheLinkIsReset)
 {
     Feed(RtuFrame(0x49));
