@@ -56,6 +56,16 @@ void RecreateChannels()
     CreateChannelObjects();
 }
 
+bool EnginePortClosed()
+{
+    const int nEnginePort = g_nComPort;
+    if (nEnginePort != COM1 && nEnginePort != COM2)
+        return false;
+    std::lock_guard lock(g_csChannel);
+    const auto& pChannel = g_Channels.pChannel[nEnginePort];
+    return pChannel && !pChannel->IsPortOpen();
+}
+
 void ResetChannelLines()
 {
     // Only this thread replaces the channels, so the entries stay put without the lock;

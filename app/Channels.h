@@ -7,6 +7,8 @@ void CreateChannels();
 // Replaces both channels after the operator moved the engine to the other port. The poll
 // thread keeps running; it waits on g_csChannel while the objects change.
 void RecreateChannels();
+// True when the engine's port did not open.
+bool EnginePortClosed();
 // Re-programs the line settings of both open ports (entry 0, then entry 1); the channels
 // keep their state.
 void ResetChannelLines();

@@ -8,6 +8,7 @@ struct LineSettings {
     int nDataBits = 8;
     int nParity = 0;    // 0 none, 1 odd, 2 even
     int nStopBits = 0;  // 0 one, 1 one and a half, 2 two
+    bool operator==(const LineSettings&) const = default;
 };
 
 // The settings of the configuration words right now.

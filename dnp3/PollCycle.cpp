@@ -6,6 +6,7 @@
 #include "commands/CommandQueue.h"
 #include "core/Clock.h"
 #include "core/Config.h"
+#include "core/EngineStatus.h"
 #include "core/ResponseList.h"
 #include "dnp3/AppControl.h"
 #include "dnp3/FunctionCodes.h"
@@ -71,6 +72,7 @@ void CQueltProtocol::TakeUnsolicited()
         const std::vector<std::uint8_t>& fragment = result.Fragment;
         if ((fragment[0] & ac::CON) != 0)
             m_App.AskUnsolicitedConfirm(fragment[0] & ac::SEQ);
+        OnAnswered();
         if (fragment.size() > 4)  // objects beyond the IIN
             PushResponse(ToResponseElement(fragment.data(), static_cast<int>(fragment.size())));
     }
@@ -87,6 +89,7 @@ void CQueltProtocol::RetryOrGiveUp()
     // The RTU is silent. Start over from a link reset; the polls resume once it answers,
     // and its IIN say whether it needs the start-up sequence.
     AddAlarm("应用层通信失败 !");
+    m_bAnswerLost = true;
     m_App.GiveUp();
     m_Link.ForgetReset();
 }
@@ -106,6 +109,8 @@ void CQueltProtocol::WaitStep(std::time_t now, int nScanPeriod)
         // Any other function: the wait goes on.
     }
     m_App.CheckTimeOut(now, 3 * nScanPeriod);
+    if (m_App.GetState() == CAppLayer::State::FAILED)
+        g_EngineStatus.Count(CEngineStatusBoard::TIME_OUTS);
 }
 
 void CQueltProtocol::ResponseFragment(const std::vector<std::uint8_t>& fragment, std::time_t now)
@@ -125,6 +130,9 @@ void CQueltProtocol::ResponseFragment(const std::vector<std::uint8_t>& fragment,
     case CAppLayer::Verdict::ANSWER:
         break;
     }
+    OnAnswered();
+    if (bFir)
+        g_EngineStatus.Count(CEngineStatusBoard::ANSWERS);
     if (m_ControlEcho.IsEcho(fragment))
         m_ControlEcho.TakeEcho(fragment, false);
     if (bFir && fragment.size() >= 3)

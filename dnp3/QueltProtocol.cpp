@@ -8,6 +8,7 @@
 
 #include "core/Clock.h"
 #include "core/Config.h"
+#include "core/EngineStatus.h"
 #include "core/Locks.h"
 #include "core/TrafficLines.h"
 
@@ -22,13 +23,20 @@ std::int64_t OctetMicroseconds()
 
 }  // namespace
 
-CQueltProtocol::CQueltProtocol(int nPort) : CProtocol(nPort), m_Planner(Now()) { TakeAddresses(); }
+CQueltProtocol::CQueltProtocol(int nPort) : CProtocol(nPort), m_Planner(Now())
+{
+    TakeAddresses();
+    PublishStatus();
+}
 
 CQueltProtocol::CQueltProtocol(int nPort, std::unique_ptr<ILine> pLine)
     : CProtocol(nPort, std::move(pLine)), m_Planner(Now())
 {
     TakeAddresses();
+    PublishStatus();
 }
+
+CQueltProtocol::~CQueltProtocol() { g_EngineStatus.SetNoEngine(); }
 
 int CQueltProtocol::ScanPeriod() { return std::max(g_nScanPeriod.load(std::memory_order_relaxed), 2); }
 
@@ -47,6 +55,23 @@ void CQueltProtocol::OnCycle()
     // What the application step handed down goes out in the same cycle.
     if (m_Link.HasFrameToWrite())
         m_Link.Step(ScanPeriod());
+    PublishStatus();
+}
+
+void CQueltProtocol::PublishStatus() const
+{
+    LinkHealth health = LinkHealth::NORMAL;
+    if (m_bAnswerLost)
+        health = LinkHealth::FAILED;
+    else if (!m_Link.IsReset())
+        health = LinkHealth::NOT_RESET;
+    g_EngineStatus.SetState(IsPortOpen(), health);
+}
+
+void CQueltProtocol::OnAnswered()
+{
+    m_bAnswerLost = false;
+    g_EngineStatus.SetLastAnswer(Now());
 }
 
 bool CQueltProtocol::WantsCycle() const
@@ -124,10 +149,28 @@ void CQueltProtocol::AbandonStaleFrame()
     // Only a read that found nothing proves a silence: octets that a read finds may have
     // arrived at any moment since the read before, so no gap can be told from them.
     if (MonotonicMs() - m_nLastRxMs > SilenceLimitMs())
-        AbandonFrame();
+        DropFrameUnderWay();
 }
 
 void CQueltProtocol::AbandonFrame()
+{
+    // Nothing went out on a port that is not open, so nothing timed out.
+    if (IsPortOpen()) {
+        g_EngineStatus.Count(CEngineStatusBoard::TIME_OUTS);
+        // A link reset nobody answers: the line is dead, not merely not yet reset.
+        if (!m_Link.IsReset())
+            m_bAnswerLost = true;
+    }
+    DropFrameUnderWay();
+}
+
+void CQueltProtocol::OnBadFrame()
+{
+    g_EngineStatus.Count(CEngineStatusBoard::CRC_FAILURES);
+    m_Link.OnBadFrame();
+}
+
+void CQueltProtocol::DropFrameUnderWay()
 {
     // A frame cut short by lost octets would otherwise take the first octets of the next
     // one to complete itself, and that frame would be lost as well.

@@ -22,6 +22,7 @@ public:
 
     explicit CQueltProtocol(int nPort);
     CQueltProtocol(int nPort, std::unique_ptr<ILine> pLine);
+    ~CQueltProtocol() override;
 
     // Channel hooks. One cycle: a frame given up after a silence, the link send step, the
     // transport receive step, the application step.
@@ -62,11 +63,12 @@ private:
     void OnFrameEnd() override { EndDisplayLine(); }
     void OnHeaderFrame(const std::uint8_t* pFrame) override { m_Link.OnHeaderFrame(pFrame); }
     void OnDataFrame(const std::uint8_t* pFrame, int nLength) override { m_Link.OnDataFrame(pFrame, nLength); }
-    void OnBadFrame() override { m_Link.OnBadFrame(); }
+    void OnBadFrame() override;
     bool TakesUserData() const override { return m_Link.TakesUserData(); }
     // What the link layer needs.
     void WriteFrame(const std::uint8_t* pFrame, int nSize, const char* pszPrefix, bool bAwaited) override;
     void ShowReceiveNote(const char* pszText) override;
+    // The link's wait for an answer ran out.
     void AbandonFrame() override;
 
     // The scan period in seconds, at least 2: every period and time-out counts from it.
@@ -76,6 +78,10 @@ private:
     // At the start of a cycle: a frame under way is given up after a silence longer than
     // SilenceLimitMs.
     void AbandonStaleFrame();
+    void DropFrameUnderWay();
+    // The port, the link's health and the last answer, for the status line.
+    void PublishStatus() const;
+    void OnAnswered();
     void TransportStep();
 
     // The application step: unsolicited responses, confirms, failure and retries, the wait
@@ -119,6 +125,9 @@ private:
     CPlanner m_Planner;
     CControlEcho m_ControlEcho;
     std::int64_t m_nLastRxMs = 0;  // monotonic time of the last read that found octets
+    // The RTU stopped answering (the application gave up, or a link reset went unanswered),
+    // until it answers again.
+    bool m_bAnswerLost = false;
     // How the next request goes out: new, or in place of the one that failed.
     CAppLayer::Try m_NextTry = CAppLayer::Try::NEW;
 };

@@ -5,6 +5,7 @@
 
 #include "commands/CommandQueue.h"
 #include "core/Clock.h"
+#include "core/EngineStatus.h"
 #include "dnp3/AppControl.h"
 #include "dnp3/FunctionCodes.h"
 #include "dnp3/QueltProtocol.h"
@@ -38,6 +39,7 @@ int CQueltProtocol::SendRequest(std::uint8_t byFunc, const std::uint8_t* pObject
     const int nResult = SendFragment(static_cast<std::uint8_t>(bySeq | ac::FIR | ac::FIN), byFunc, pObjects, nLength,
                                      bConfirmed, true);
     if (nResult == 0) {
+        g_EngineStatus.Count(CEngineStatusBoard::REQUESTS);
         m_App.OnRequestSent(byFunc, how, Now());
         m_ControlEcho.OnRequestSent(bySeq);
         m_Transport.DropFailures();

@@ -68,7 +68,9 @@ ChannelChange ApplyChannelWords(const ChannelWords& w)
         ResetChannelLines();
         change.bLineReset = true;
     }
-    if (w.nComPort != g_nComPort) {
+    // The engine's port, if it did not open, is tried again: the operator may have plugged
+    // the adapter in or freed the device meanwhile.
+    if (w.nComPort != g_nComPort || EnginePortClosed()) {
         g_nComPort = w.nComPort;
         RecreateChannels();
         change.bRecreated = true;

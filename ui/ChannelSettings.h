@@ -35,9 +35,10 @@ ChannelWords WordsFromChoice(const ChannelChoice& choice, const ChannelWords& cu
 
 struct ChannelChange {
     bool bLineReset = false;  // both ports re-programmed
-    bool bRecreated = false;  // both channels rebuilt for the new port
+    bool bRecreated = false;  // both channels rebuilt for the new port, or to retry the engine's
 };
 
 // Writes the confirmed words. Changed line settings re-program both open ports, entry 0
-// first; a changed port then rebuilds both channels, which open with the new settings.
+// first; a changed port, or an engine port that is not open, then rebuilds both channels,
+// which open with the new settings.
 ChannelChange ApplyChannelWords(const ChannelWords& words);

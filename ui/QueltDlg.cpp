@@ -8,13 +8,17 @@
 #include <QVBoxLayout>
 
 #include "app/RunState.h"
+#include "channel/LineSettings.h"
+#include "channel/PortMap.h"
 #include "core/Config.h"
+#include "core/EngineStatus.h"
 #include "dialog/DialogSupport.h"
 #include "ui/AboutDlg.h"
 #include "ui/ChannelParam.h"
 #include "ui/ModeParam.h"
 #include "ui/Placement.h"
 #include "ui/RTUDialog.h"
+#include "ui/StatusLine.h"
 
 namespace {
 
@@ -36,7 +40,8 @@ bool IsExitKey(const QKeyEvent* pEvent)
 CQueltDlg::CQueltDlg(QWidget* pParent)
     : QDialog(pParent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                            Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      m_hIcon(AppIcon()), m_pMenuBar(new QMenuBar(this)), m_pSystemMenu(new QMenu(this))
+      m_hIcon(AppIcon()), m_pMenuBar(new QMenuBar(this)), m_pSystemMenu(new QMenu(this)),
+      m_pStatusLine(new CStatusLine(m_pMenuBar))
 {
     setObjectName(QString::number(IDD));
     setWindowTitle(QStringLiteral("Quelt DNP3 主站规约调试"));
@@ -120,7 +125,20 @@ bool CQueltDlg::OnInitDialog()
     InitialiseRunState();
     for (const TimerPeriod& t : kTimers)
         m_TimerIds[startTimer(t.nPeriodMs)] = t.nId;
+    RefreshStatusLine();
     return true;
+}
+
+void CQueltDlg::RefreshStatusLine()
+{
+    StatusFacts facts;
+    facts.nPort = g_nComPort;
+    facts.device = PortDevice(facts.nPort);
+    facts.line = CurrentLineSettings();
+    facts.nAskMode = g_nAskMode;
+    facts.engine = g_EngineStatus.Read();
+    PauseFlags(facts.pauseFlags);
+    m_pStatusLine->Show(facts);
 }
 
 void CQueltDlg::OnChannelParam()
@@ -130,6 +148,7 @@ void CQueltDlg::OnChannelParam()
     if (RunDialog(dlg) != QDialog::Accepted)
         return;
     ApplyChannelWords(WordsFromChoice(dlg.Choice(), CurrentChannelWords()));
+    RefreshStatusLine();
 }
 
 void CQueltDlg::OnRtuParam()
@@ -150,6 +169,7 @@ void CQueltDlg::OnModeParam()
         return;
     g_nAskMode = dlg.m_nAskMode;
     g_nCallMode = dlg.m_nCallMode;
+    RefreshStatusLine();
 }
 
 void CQueltDlg::OnAbout()
@@ -170,6 +190,7 @@ void CQueltDlg::OnTimer(int nIDEvent)
     switch (nIDEvent) {
     case 1:
         m_Handler.ProcessResponses();
+        RefreshStatusLine();
         break;
     case 2:
         CheckSelectTimeout();

@@ -14,6 +14,7 @@
 #include "ui/PauseState.h"
 
 struct MenuCommand;
+class CStatusLine;
 class CTrafficWindow;
 class QAction;
 class QMenu;
@@ -29,6 +30,7 @@ public:
 
     // Defaults, point counts, control record, channels and poll thread, then the timers.
     bool OnInitDialog();
+    CStatusLine* StatusLine() const { return m_pStatusLine; }
     // The menu command with this id (the about item included), or nullptr.
     QAction* MenuAction(int nId) const;
     // The top-level popup at this index of the menu bar.
@@ -73,6 +75,9 @@ private:
     void WatchWindows();
     void SyncWindowItem(QWidget* pWindow);
     void SetPauseFlag(PauseWindow window, int bPaused);
+    void PauseFlags(int (&flags)[kPauseWindows]) const;
+    // The status line from the engine's board and the settings; redrawn only on a change.
+    void RefreshStatusLine();
     void UpdatePauseGroup();
     // The timers by their ids: 1 every 500 ms, 2 and 3 every 1000 ms.
     void OnTimer(int nIDEvent);
@@ -81,6 +86,7 @@ private:
     CQueltHandler m_Handler;
     QMenuBar* m_pMenuBar;
     QMenu* m_pSystemMenu;  // the about item, on the strip's context menu
+    CStatusLine* m_pStatusLine;
     std::map<int, std::function<void()>> m_Commands;
     std::map<int, int> m_TimerIds;  // Qt's timer id -> our timer id
 };

@@ -144,15 +144,22 @@ void CQueltDlg::SetPauseFlag(PauseWindow window, int bPaused)
         pPopup->actions().at(item.nPosition)->setText(QString::fromUtf8(PauseItemText(window, bPaused)));
 }
 
+void CQueltDlg::PauseFlags(int (&flags)[kPauseWindows]) const
+{
+    for (int w = 0; w < kPauseWindows; ++w) {
+        const int* pFlag = PauseFlag(static_cast<PauseWindow>(w));
+        flags[w] = pFlag != nullptr ? *pFlag : 0;
+    }
+}
+
 void CQueltDlg::UpdatePauseGroup()
 {
     int flags[kPauseWindows] = {};
-    for (int w = 0; w < kPauseWindows; ++w)
-        if (const int* pFlag = PauseFlag(static_cast<PauseWindow>(w)))
-            flags[w] = *pFlag;
+    PauseFlags(flags);
     const PauseGroupState state = ComputePauseGroupState(flags);
     MenuAction(ID_PAUSE_ALL)->setEnabled(state.bPauseAllEnabled);
     MenuAction(ID_CONTINUE_ALL)->setEnabled(state.bContinueAllEnabled);
+    RefreshStatusLine();
 }
 
 void CQueltDlg::OnPause(PauseWindow window)

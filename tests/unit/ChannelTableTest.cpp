@@ -11,6 +11,7 @@
 #include "channel/PortMap.h"
 #include "channel/Protocol.h"
 #include "core/Config.h"
+#include "core/EngineStatus.h"
 #include "core/Locks.h"
 #include "core/TrafficLines.h"
 #include "dnp3/QueltProtocol.h"
@@ -123,6 +124,31 @@ TEST_F(ChannelTableTest, ConfirmedLineAndPortChangesWhileThePollThreadRuns)
     EXPECT_TRUE(IsEngine(0));
     EXPECT_EQ(speedOf(m_Com1), B600);
     EXPECT_TRUE(m_MessageBoxes.empty());
+}
+
+// The confirm is also how the operator retries an engine port that did not open: the
+// status board follows, and an absent COM1 alone never rebuilds the engine.
+TEST_F(ChannelTableTest, ConfirmRetriesAnEnginePortThatDidNotOpen)
+{
+    MapPortDevice(COM2, "/nonexistent/quelt-tty");
+    CreateChannels();
+    EXPECT_TRUE(EnginePortClosed());
+    EXPECT_FALSE(g_EngineStatus.Read().bPortOpen);
+    EXPECT_EQ(m_MessageBoxes.size(), 1u);
+
+    const ChannelWords words = CurrentChannelWords();
+    EXPECT_TRUE(ApplyChannelWords(words).bRecreated);  // still absent: tried and said again
+    EXPECT_EQ(m_MessageBoxes.size(), 2u);
+
+    MapPortDevice(COM2, m_Com2.Device());
+    EXPECT_TRUE(ApplyChannelWords(words).bRecreated);
+    EXPECT_FALSE(EnginePortClosed());
+    EXPECT_TRUE(g_EngineStatus.Read().bPortOpen);
+    EXPECT_TRUE(IsEngine(1));
+
+    MapPortDevice(COM1, "/nonexistent/quelt-tty");
+    RecreateChannels();
+    EXPECT_FALSE(ApplyChannelWords(words).bRecreated);
 }
 
 namespace {

@@ -3,6 +3,7 @@
 #include "commands/CommandQueue.h"
 #include "commands/CommandTable.h"
 #include "core/Config.h"
+#include "core/EngineStatus.h"
 #include "core/ResponseList.h"
 #include "dnp3/FunctionCodes.h"
 #include "monitor/AlarmLog.h"
@@ -399,6 +400,52 @@ TEST_F(PollCycleTest, SilentRtuGivesThreeLinkAlarmsThenOneApplicationAlarmAndRec
     ASSERT_GE(requests.size(), 1u);
     EXPECT_EQ(requests.front().substr(0, 5), "01 3C");
     EXPECT_TRUE(g_AlarmLog.Texts().empty());
+}
+
+TEST_F(PollCycleTest, StatusBoardCountsTheExchangesAndFollowsTheRtu)
+{
+    const EngineCounts zero = g_EngineStatus.Read().counts;
+    auto counts = [&zero] { return CountsSince(g_EngineStatus.Read().counts, zero); };
+    EXPECT_TRUE(g_EngineStatus.Read().bEngine);
+    EXPECT_TRUE(g_EngineStatus.Read().bPortOpen);
+    EXPECT_EQ(g_EngineStatus.Read().health, LinkHealth::NOT_RESET);
+
+    g_nAskMode = ASK_AUTO;
+    RunUntilRequests(11);  // the start-up sequence, each request answered
+    Cycle();
+    EXPECT_EQ(g_EngineStatus.Read().health, LinkHealth::NORMAL);
+    EXPECT_EQ(counts(), (EngineCounts{11, 11, 0, 0}));
+
+    std::vector<std::uint8_t> spoilt = FromHex(RtuFrame(0x44, "C0 C0 81 00 00"));
+    spoilt.back() ^= 0x01;
+    Feed(ToHex(spoilt));
+    Feed("05 64 03 44");  // no frame is this short
+    EXPECT_EQ(counts().nCrcFailures, 2u);
+
+    // Silent: the link's waits run out; the application gives up and the line reads failed,
+    // with the time of the last answer, even while the link resets go unanswered.
+    RunUntilRequests(1);
+    const std::time_t tLastAnswer = Now();
+    m_bRtuAlive = false;
+    RunFor(60);
+    EXPECT_EQ(g_EngineStatus.Read().health, LinkHealth::FAILED);
+    EXPECT_EQ(g_EngineStatus.Read().tLastAnswer, tLastAnswer);
+    const EngineCounts silent = counts();
+    EXPECT_GE(silent.nTimeOuts, 3u);
+    EXPECT_EQ(silent.nAnswers, 12u);
+
+    m_bRtuAlive = true;
+    RunUntilRequests(2);
+    Cycle();
+    EXPECT_EQ(g_EngineStatus.Read().health, LinkHealth::NORMAL);
+    const EngineCounts back = counts();
+    EXPECT_GT(back.nAnswers, silent.nAnswers);
+    RunFor(10);  // polls answered: no more time-outs
+    EXPECT_GT(counts().nAnswers, back.nAnswers);
+    EXPECT_EQ(counts().nTimeOuts, back.nTimeOuts);
+
+    m_pEngine.reset();
+    EXPECT_FALSE(g_EngineStatus.Read().bEngine);
 }
 
 TEST_F(PollCycleTest, LostAnswerIsAskedForAgainAndThePollsGoOn)
