@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
-PACKAGES=(cmake ninja-build g++ qt6-base-dev libgtest-dev libgmock-dev libbenchmark-dev fonts-noto-cjk qt6-translations-l10n
+PACKAGES=(cmake ninja-build g++ qt6-base-dev libxcb1-dev libgtest-dev libgmock-dev libbenchmark-dev fonts-noto-cjk qt6-translations-l10n
           xvfb openbox)  # the last two: GUI tests on a real X server with a window manager
 
 install_missing() {

@@ -1,47 +1,122 @@
 #include "ui/Placement.h"
 
+#include <QAbstractNativeEventFilter>
+#include <QCoreApplication>
 #include <QEvent>
 #include <QGuiApplication>
+#include <QHash>
 #include <QScreen>
 #include <QTimer>
 #include <QWidget>
 #include <QWindow>
 
+#include <xcb/xproto.h>
+
 #include <algorithm>
 
 namespace {
 
+// The frame the window manager has put round the window, or none while it cannot be told:
+// a frame still being built reads for a moment as margins below zero.
 QMargins FrameMargins(const QWidget* pWindow)
 {
     const QWindow* pHandle = pWindow->windowHandle();
-    return pHandle != nullptr ? pHandle->frameMargins() : QMargins();
+    const QMargins margins = pHandle != nullptr ? pHandle->frameMargins() : QMargins();
+    const bool bBuilt = margins.left() >= 0 && margins.top() >= 0 && margins.right() >= 0 && margins.bottom() >= 0;
+    return bBuilt ? margins : QMargins();
 }
 
-// One window's last placement. It fits the window again when the frame margins that the
-// window manager reports change: right after the window is framed, that is, and never
-// because the operator moved the window.
+class CPlacementKeeper;
+
+// A window manager frames a window, and tells its frame, in X events of its own (a
+// reparent, a configure, a property) that Qt turns into no event of a widget. This filter
+// hands them to the keeper of the window they concern, which looks again once Qt has taken
+// them in.
+class CFrameWatch : public QAbstractNativeEventFilter {
+public:
+    static CFrameWatch& Instance()
+    {
+        static CFrameWatch* const pWatch = [] {
+            auto* p = new CFrameWatch;
+            QCoreApplication::instance()->installNativeEventFilter(p);
+            return p;
+        }();
+        return *pWatch;
+    }
+
+    void Watch(WId window, CPlacementKeeper* pKeeper) { m_Keepers.insert(window, pKeeper); }
+    void Forget(const CPlacementKeeper* pKeeper)
+    {
+        for (auto it = m_Keepers.begin(); it != m_Keepers.end();)
+            it = it.value() == pKeeper ? m_Keepers.erase(it) : std::next(it);
+    }
+
+    bool nativeEventFilter(const QByteArray& eventType, void* pMessage, qintptr*) override;
+
+private:
+    static WId WindowOf(const xcb_generic_event_t* pEvent)
+    {
+        switch (pEvent->response_type & 0x7F) {
+        case XCB_PROPERTY_NOTIFY:
+            return reinterpret_cast<const xcb_property_notify_event_t*>(pEvent)->window;
+        case XCB_CONFIGURE_NOTIFY:
+            return reinterpret_cast<const xcb_configure_notify_event_t*>(pEvent)->window;
+        case XCB_REPARENT_NOTIFY:
+            return reinterpret_cast<const xcb_reparent_notify_event_t*>(pEvent)->window;
+        case XCB_MAP_NOTIFY:
+            return reinterpret_cast<const xcb_map_notify_event_t*>(pEvent)->window;
+        default:
+            return 0;
+        }
+    }
+
+    QHash<WId, CPlacementKeeper*> m_Keepers;
+};
+
+// One window's placement until the window manager has framed it and the window stands
+// where it was placed: the window is fitted again whenever the frame margins it reports
+// change, or a configure the window manager sent before it took the placement moved it
+// back. Then the window is the operator's: moved or resized, hidden and shown again, it
+// stays where the operator had it.
 class CPlacementKeeper : public QObject {
 public:
-    static constexpr int kWatchTicks = 30;  // the frame is watched for 3 s after a show
-    static constexpr int kTickMs = 100;
+    // A window manager that will not have the window there is not fought for ever.
+    static constexpr int kMaxFits = 12;
+
+    // Not every frame a window manager builds comes with an event on the window: until the
+    // placement ends it is also looked at after 50 ms, 100 ms, ... 3.2 s, then every 3.2 s,
+    // at most this often after a placement or a show.
+    static constexpr int kMaxLooks = 16;
+    static constexpr int kFirstLookMs = 50;
+    static constexpr int kLongestLookMs = 3200;
 
     explicit CPlacementKeeper(QWidget* pWindow) : QObject(pWindow), m_pWindow(pWindow)
     {
         setObjectName(QStringLiteral("placementKeeper"));
         pWindow->installEventFilter(this);
-        m_Watch.setInterval(kTickMs);
-        connect(&m_Watch, &QTimer::timeout, this, [this] {
-            FitIfFrameChanged();
-            if (++m_nTicks >= kWatchTicks)
-                m_Watch.stop();
+        m_Look.setSingleShot(true);
+        connect(&m_Look, &QTimer::timeout, this, [this] {
+            Check();
+            LookLater();
         });
     }
+    ~CPlacementKeeper() override { CFrameWatch::Instance().Forget(this); }
 
     void Place(const WndPos& pos, bool bFixedSize)
     {
         m_pos = pos;
         m_bFixedSize = bFixedSize;
+        m_bPlacing = true;
+        m_nFits = 0;
         Fit();
+        StartLooking();
+    }
+
+    // After the native event that may have changed the frame has been taken in by Qt.
+    void LookAgainSoon()
+    {
+        if (m_bPlacing)
+            QMetaObject::invokeMethod(this, [this] { Check(); }, Qt::QueuedConnection);
     }
 
 protected:
@@ -50,14 +125,13 @@ protected:
         if (pWatched == m_pWindow) {
             switch (pEvent->type()) {
             case QEvent::Show:
-                m_nTicks = 0;
-                m_Watch.start();
-                FitIfFrameChanged();
+                StartLooking();
+                Check();
                 break;
             case QEvent::Move:
             case QEvent::Resize:
             case QEvent::WindowStateChange:
-                FitIfFrameChanged();
+                Check();
                 break;
             default:
                 break;
@@ -67,33 +141,71 @@ protected:
     }
 
 private:
-    void FitIfFrameChanged()
+    void Check()
     {
-        if (FrameMargins(m_pWindow) != m_Applied)
-            Fit();
+        if (!m_bPlacing || !m_pWindow->isVisible())
+            return;
+        const QMargins margins = FrameMargins(m_pWindow);
+        if (margins == m_Applied && m_pWindow->geometry() == m_Client) {
+            // A frame that is known ends the placement; without a window manager none comes.
+            m_bPlacing = margins.isNull();
+            return;
+        }
+        if (++m_nFits > kMaxFits) {
+            m_bPlacing = false;
+            return;
+        }
+        Fit();
+    }
+
+    void StartLooking()
+    {
+        m_nLooks = 0;
+        m_Look.start(kFirstLookMs);
+    }
+
+    void LookLater()
+    {
+        if (!m_bPlacing || !m_pWindow->isVisible() || ++m_nLooks >= kMaxLooks)
+            return;
+        m_Look.start(std::min(kFirstLookMs << std::min(m_nLooks, 6), kLongestLookMs));
     }
 
     void Fit()
     {
-        (void)m_pWindow->winId();  // the native window, so that its frame can be asked for
+        CFrameWatch::Instance().Watch(m_pWindow->winId(), this);  // the native window exists from here
         m_Applied = FrameMargins(m_pWindow);
         const int nHeight = m_pos.cy - m_Applied.top() - m_Applied.bottom();
         const int nMinimum = std::max(m_pWindow->minimumSizeHint().height(), 0);
-        const QRect client(m_pos.x + m_Applied.left(), m_pos.y + m_Applied.top(),
-                           std::max(m_pos.cx - m_Applied.left() - m_Applied.right(), 0),
-                           std::max(nHeight, nMinimum));
+        m_Client = QRect(m_pos.x + m_Applied.left(), m_pos.y + m_Applied.top(),
+                         std::max(m_pos.cx - m_Applied.left() - m_Applied.right(), 0), std::max(nHeight, nMinimum));
         if (m_bFixedSize)
-            m_pWindow->setFixedSize(client.size());
-        m_pWindow->setGeometry(client);
+            m_pWindow->setFixedSize(m_Client.size());
+        m_pWindow->setGeometry(m_Client);
     }
 
     QWidget* m_pWindow;
     WndPos m_pos;
     bool m_bFixedSize = false;
+    bool m_bPlacing = false;  // placed, and not yet seen there within a known frame
+    int m_nFits = 0;          // since the placement
     QMargins m_Applied;
-    QTimer m_Watch;
-    int m_nTicks = 0;
+    QRect m_Client;  // as fitted
+    QTimer m_Look;
+    int m_nLooks = 0;
 };
+
+bool CFrameWatch::nativeEventFilter(const QByteArray& eventType, void* pMessage, qintptr*)
+{
+    if (eventType != "xcb_generic_event_t" || m_Keepers.isEmpty())
+        return false;
+    const WId window = WindowOf(static_cast<const xcb_generic_event_t*>(pMessage));
+    if (window == 0)
+        return false;
+    if (CPlacementKeeper* pKeeper = m_Keepers.value(window, nullptr))
+        pKeeper->LookAgainSoon();
+    return false;
+}
 
 }  // namespace
 

@@ -20,6 +20,7 @@
 #include "dnp3/QueltProtocol.h"
 #include "gui/AppRun.h"
 #include "gui/EventLoop.h"
+#include "monitor/RecvMessage.h"
 #include "monitor/ResultMessage.h"
 #include "monitor/SendMessage.h"
 #include "response/FrameHandler.h"
@@ -115,7 +116,13 @@ TEST_F(ParameterDialogTest, PortChangeRebuildsTheChannelsWhileThePollThreadRuns)
                 std::this_thread::sleep_for(std::chrono::milliseconds(3));
             }
         });
-        ProcessEventsUntil([] { return false; }, 300);
+        // Until both lines' traffic shows, so the poll thread is in the middle of it.
+        ProcessEventsUntil(
+            [] {
+                const QString recv = g_wndRecv->m_editMsg->toPlainText();
+                return recv.contains(QStringLiteral("01 ")) && recv.contains(QStringLiteral("02 "));
+            },
+            20000);
         EXPECT_TRUE(IsEngine(1));
         EXPECT_TRUE(WithModalDialog<CChannelParam>(dlg.MenuAction(32771), [](CChannelParam& channel) {
             Find<QComboBox>(channel, 1005)->setCurrentIndex(3);  // 2400 as well

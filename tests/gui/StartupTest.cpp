@@ -65,16 +65,8 @@ TEST_F(StartupTest, StartupCreatesThePlacedWindowsAndShowsLineTrafficInHex)
             {g_wndAlarm, "告警信息", 144, expected.alarm, false},
             {g_wndCapture, "显示捕获数据", 149, expected.capture, false},
         };
-        // Under a window manager the frames come a little after the windows are shown (on
-        // a bare X display they never do).
-        ProcessEventsUntil(
-            [&] {
-                bool bFramed = !dlg.windowHandle()->frameMargins().isNull();
-                for (const auto& w : windows)
-                    bFramed = bFramed && (!w.bVisible || !w.pWindow->windowHandle()->frameMargins().isNull());
-                return bFramed;
-            },
-            1500);
+        // Under a window manager the frames come a little after the windows are shown.
+        EXPECT_TRUE(WaitUntilFramed({&dlg, g_wndRecv, g_wndSend, g_wndResult}));
         ProcessEventsUntil([&] {
             bool bPlaced = dlg.frameGeometry() == QRect(0, 0, W, CQueltDlg::kStripHeight);
             for (const auto& w : windows)

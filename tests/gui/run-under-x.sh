@@ -30,4 +30,7 @@ if [ "$wm" = 1 ]; then
     [ -e "$work/wm-ready" ] || { echo "openbox did not start" >&2; cat "$work/openbox.log" >&2; exit 1; }
 fi
 
+if [ "$wm" = 1 ]; then
+    export QUELT_TEST_WM=1  # the tests wait for the window manager's frames
+fi
 QT_QPA_PLATFORM=xcb "$@"

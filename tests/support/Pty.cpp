@@ -1,5 +1,8 @@
 #include "support/Pty.h"
 
+#include <algorithm>
+#include <chrono>
+
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
@@ -44,6 +47,24 @@ std::vector<std::uint8_t> PtyPair::ReadAll(int nWaitMs) const
             break;
         data.insert(data.end(), buf, buf + n);
         nWaitMs = 20;  // the rest of a burst follows quickly
+    }
+    return data;
+}
+
+std::vector<std::uint8_t> PtyPair::ReadCount(std::size_t n, int nBoundMs) const
+{
+    std::vector<std::uint8_t> data;
+    std::uint8_t buf[4096];
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(nBoundMs);
+    pollfd pfd{m_fdMaster, POLLIN, 0};
+    while (data.size() < n) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0 || ::poll(&pfd, 1, static_cast<int>(left.count())) <= 0)
+            break;
+        const ssize_t nRead = ::read(m_fdMaster, buf, std::min(sizeof buf, n - data.size()));
+        if (nRead <= 0)
+            break;
+        data.insert(data.end(), buf, buf + nRead);
     }
     return data;
 }

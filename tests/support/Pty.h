@@ -18,6 +18,9 @@ public:
     void Write(const std::vector<std::uint8_t>& data) const;
     // Far end: everything that has arrived from the device within the wait.
     std::vector<std::uint8_t> ReadAll(int nWaitMs = 200) const;
+    // Far end: the next n octets from the device, as soon as they are there; fewer only if
+    // they have not come within the (generous) bound.
+    std::vector<std::uint8_t> ReadCount(std::size_t n, int nBoundMs = 20000) const;
 
 private:
     int m_fdMaster = -1;

@@ -80,7 +80,8 @@ TEST_F(ChannelTableTest, RecreationSwapsTheEngineWhileThePollThreadRuns)
     EXPECT_EQ(g_Channels.nStop.load(), 0);
     // The new bare channel on COM2 works: octets from its far end reach the receive list.
     m_Com2.Write({0x42});
-    for (int i = 0; i < 300; ++i) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (std::chrono::steady_clock::now() < deadline) {
         {
             std::lock_guard lock(g_csDisplay);
             if (g_RecvLines.Count() > 0)
