@@ -13,6 +13,7 @@ void CTrafficLineList::Push(std::string item)
 {
     m_nBytes += item.size();
     m_Items.push_back(std::move(item));
+    m_bItems.store(true, std::memory_order_release);
     while (m_nBytes > kMaxBytes && m_Items.size() > 1) {
         m_nBytes -= m_Items.front().size();
         m_Items.pop_front();
@@ -40,6 +41,7 @@ void CTrafficLineList::Clear()
     m_Items.clear();
     m_nBytes = 0;
     m_nDropped = 0;
+    m_bItems.store(false, std::memory_order_release);
 }
 
 std::string HexItem(std::uint8_t byOctet)

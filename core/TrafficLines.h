@@ -24,6 +24,9 @@ public:
     // Removes every item and returns them joined, led by a note if items were dropped.
     std::string TakeAll();
     bool IsEmpty() const { return m_Items.empty() && m_nDropped == 0; }
+    // Without the lock: false only when the list is empty (a push racing with it is seen
+    // at the next look).
+    bool MayHaveItems() const { return m_bItems.load(std::memory_order_acquire); }
     std::size_t Count() const { return m_Items.size(); }
     void Clear();
 
@@ -31,6 +34,7 @@ private:
     std::deque<std::string> m_Items;
     std::size_t m_nBytes = 0;
     std::size_t m_nDropped = 0;
+    std::atomic<bool> m_bItems{false};
 };
 
 extern CTrafficLineList g_SendLines;

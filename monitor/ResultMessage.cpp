@@ -28,11 +28,18 @@ void CResultMessage::Refresh()
 {
     if (m_bPause != 0)
         return;
-    const QString text = FromWindowsText(BuildResultText(g_nRtuAddress, g_RtuPoints[0]));
+    // Unchanged points and an untouched text: nothing is laid out again. What the operator
+    // typed there is replaced all the same.
+    std::string built = BuildResultText(g_nRtuAddress, g_RtuPoints[0]);
+    if (built == m_Shown && !m_ResultEdit->document()->isModified())
+        return;
+    m_Shown = std::move(built);
+    const QString text = FromWindowsText(m_Shown);
     QScrollBar* pBar = m_ResultEdit->verticalScrollBar();
     const int nPosition = pBar->value();
     m_ResultEdit->viewport()->setUpdatesEnabled(false);  // no flicker of the text
     m_ResultEdit->setPlainText(text);
+    m_ResultEdit->document()->setModified(false);
     (void)m_ResultEdit->document()->documentLayout()->documentSize();
     pBar->setValue(nPosition);  // an operator reading the middle stays there
     m_ResultEdit->viewport()->setUpdatesEnabled(true);

@@ -1,5 +1,7 @@
 #pragma once
 // The result window: the point image as text, rebuilt every 2 seconds unless paused.
+#include <string>
+
 #include "monitor/MonitorWindow.h"
 
 class QTextEdit;
@@ -11,7 +13,8 @@ public:
     static constexpr int kRefreshMs = 2000;
     CResultMessage();
 
-    // One refresh: the whole text anew, the operator's scroll position kept.
+    // One refresh: the whole text anew when it changed (or the operator typed in it), the
+    // operator's scroll position kept.
     void Refresh();
 
     QTextEdit* m_ResultEdit;  // control 1001
@@ -19,4 +22,7 @@ public:
 
 protected:
     void timerEvent(QTimerEvent* pEvent) override;
+
+private:
+    std::string m_Shown;  // the text last put in
 };

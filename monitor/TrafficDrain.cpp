@@ -9,13 +9,15 @@
 void DrainTraffic(CTrafficLineList& lines, ITextSink& sink, bool bPause)
 {
     std::string drained;
-    {
+    if (lines.MayHaveItems()) {
         std::lock_guard lock(g_csDisplay);
         drained = lines.TakeAll();
     }
-    const std::string text = sink.Text();
-    if (GbkLength(text) > kTrafficTrimAbove)
-        sink.RemoveHead(Utf8PrefixForGbkOctets(text, kTrafficTrimCount));
+    if (sink.TakeTextChanged()) {
+        const std::string text = sink.Text();
+        if (GbkLength(text) > kTrafficTrimAbove)
+            sink.RemoveHead(Utf8PrefixForGbkOctets(text, kTrafficTrimCount));
+    }
     if (!bPause)
         sink.AppendAtEnd(drained);
 }

@@ -4,8 +4,18 @@
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTextCursor>
+#include <QTextDocument>
+
+#include <utility>
 
 #include "core/TrafficLines.h"
+
+CEditTextSink::CEditTextSink(QPlainTextEdit* pEdit) : m_pEdit(pEdit)
+{
+    QObject::connect(pEdit->document(), &QTextDocument::contentsChanged, pEdit, [this] { m_bChanged = true; });
+}
+
+bool CEditTextSink::TakeTextChanged() { return std::exchange(m_bChanged, false); }
 
 std::string CEditTextSink::Text() const
 {
@@ -23,6 +33,10 @@ void CEditTextSink::RemoveHead(std::size_t nUtf8Octets)
 
 void CEditTextSink::AppendAtEnd(std::string_view text)
 {
+    const QScrollBar* pBar = m_pEdit->verticalScrollBar();
+    if (text.empty() && m_pEdit->textCursor().atEnd() && !m_pEdit->textCursor().hasSelection() &&
+        pBar->value() == pBar->maximum())
+        return;  // already there: nothing redrawn
     QTextCursor cursor = m_pEdit->textCursor();
     cursor.movePosition(QTextCursor::End);
     m_pEdit->setTextCursor(cursor);

@@ -10,13 +10,16 @@ class QPlainTextEdit;
 // The edit control as the drain sees it: "\r\n" line ends, UTF-8.
 class CEditTextSink : public ITextSink {
 public:
-    explicit CEditTextSink(QPlainTextEdit* pEdit) : m_pEdit(pEdit) {}
+    explicit CEditTextSink(QPlainTextEdit* pEdit);
     std::string Text() const override;
     void RemoveHead(std::size_t nUtf8Octets) override;
+    // With nothing to add and the view already at the end, touches nothing.
     void AppendAtEnd(std::string_view text) override;
+    bool TakeTextChanged() override;
 
 private:
     QPlainTextEdit* m_pEdit;
+    bool m_bChanged = true;
 };
 
 class CTrafficWindow : public CMonitorWindow {

@@ -36,8 +36,22 @@ TEST(ResultWindowTest, RefreshShowsTheImageHonoursPauseAndKeepsTheScrollPosition
     ASSERT_GT(pBar->maximum(), 4);
     pBar->setValue(pBar->maximum() / 2);
     const int nMiddle = pBar->value();
+    g_RtuPoints[0].pYC[2].nValue = 9;  // a new text, laid out anew
     window.Refresh();
+    EXPECT_TRUE(window.m_ResultEdit->toPlainText().contains(QStringLiteral("P002=+00009 ")));
     EXPECT_EQ(pBar->value(), nMiddle);
     EXPECT_TRUE(window.m_ResultEdit->viewport()->updatesEnabled());
+
+    // Nothing new: the text is left alone (no layout, nothing drawn) ...
+    QApplication::processEvents();
+    const int nRevision = window.m_ResultEdit->document()->revision();
+    const QString before = window.m_ResultEdit->toPlainText();
+    window.Refresh();
+    EXPECT_EQ(window.m_ResultEdit->document()->revision(), nRevision);
+    // ... unless the operator typed in it: the next refresh replaces that.
+    window.m_ResultEdit->insertPlainText(QStringLiteral("typed"));
+    window.Refresh();
+    EXPECT_EQ(window.m_ResultEdit->toPlainText(), before);
     g_RtuPoints[0].pYC[1].nValue = 0;
+    g_RtuPoints[0].pYC[2].nValue = 0;
 }

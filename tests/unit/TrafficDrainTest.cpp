@@ -11,14 +11,28 @@ namespace {
 // The window's text as a plain string, with a record of what was done to it.
 class StringSink : public ITextSink {
 public:
-    std::string Text() const override { return text; }
+    std::string Text() const override
+    {
+        ++nTextReads;
+        return text;
+    }
     void RemoveHead(std::size_t n) override { text.erase(0, n); }
     void AppendAtEnd(std::string_view s) override
     {
         text += s;
         ++nAppends;
     }
+    bool TakeTextChanged() override
+    {
+        const bool bChanged = text != seen;
+        seen = text;
+        ++nLooks;
+        return bChanged;
+    }
     std::string text;
+    std::string seen;
+    int nLooks = 0;
+    mutable int nTextReads = 0;
     int nAppends = 0;
 };
 
@@ -79,4 +93,23 @@ TEST(TrafficDrainTest, PausedWindowDrainsButDiscards)
     EXPECT_EQ(sink.text, "64 ");  // only what came after the pause
     DrainTraffic(list, sink, false);
     EXPECT_EQ(sink.nAppends, 2);  // an empty tick still brings the view to the end
+}
+
+TEST(TrafficDrainTest, QuietTickMeasuresNothing)
+{
+    CTrafficLineList list;
+    StringSink sink;
+    Fill(list, "05 64 ");
+    DrainTraffic(list, sink, false);
+    EXPECT_FALSE(list.MayHaveItems());
+    DrainTraffic(list, sink, false);  // measures the text the append changed
+    const int nReads = sink.nTextReads;
+    for (int i = 0; i < 10; ++i)
+        DrainTraffic(list, sink, false);
+    EXPECT_EQ(sink.nTextReads, nReads);  // nothing came, nothing changed: not even read
+    sink.text += "typed";  // the operator's typing is measured again
+    DrainTraffic(list, sink, false);
+    EXPECT_EQ(sink.nTextReads, nReads + 1);
+    Fill(list, "=> ");
+    EXPECT_TRUE(list.MayHaveItems());
 }
