@@ -42,13 +42,13 @@ public:
 };
 
 // A save dialog (".dat" added to a bare name, replacing a file confirmed) or an open
-// dialog, owned by the main window, in the folder last used (at first the home folder).
-// The chosen path, empty when cancelled.
-std::string ChooseCaptureFile(QWidget* pOwner, bool bSave)
+// dialog, owned by the main window, captioned with the menu item that opened it, in the
+// folder last used (at first the home folder). The chosen path, empty when cancelled.
+std::string ChooseCaptureFile(QWidget* pOwner, bool bSave, const QString& caption)
 {
     static QString s_LastFolder = QDir::homePath();
     CPlainIconProvider icons;
-    QFileDialog dialog(pOwner);
+    QFileDialog dialog(pOwner, caption);
     dialog.setDirectory(s_LastFolder);
     dialog.setIconProvider(&icons);
     dialog.setWindowModality(Qt::WindowModal);
@@ -100,7 +100,8 @@ void CQueltDlg::OnCapture(CTrafficWindow* pWindow)
 {
     if (pWindow == nullptr)
         return;
-    const std::string path = ChooseCaptureFile(this, true);
+    const QString caption = pWindow == g_wndRecv ? QStringLiteral("捕获接收数据") : QStringLiteral("捕获发送数据");
+    const std::string path = ChooseCaptureFile(this, true, caption);
     if (path.empty())
         return;
     std::string reason;
@@ -110,7 +111,7 @@ void CQueltDlg::OnCapture(CTrafficWindow* pWindow)
 
 void CQueltDlg::OnShowCapture()
 {
-    const std::string path = ChooseCaptureFile(this, false);
+    const std::string path = ChooseCaptureFile(this, false, QStringLiteral("显示捕获数据"));
     if (path.empty() || g_wndCapture == nullptr)
         return;
     std::string text;

@@ -137,13 +137,21 @@ TEST_F(CaptureTest, DialogsStartInTheFolderLastUsedAndTheViewerNamesItsFile)
 {
     RunQuelt([&](CQueltDlg& dlg) {
         dlg.MenuAction(32786)->trigger();  // paused: the window's text stays put
+        std::string caption;
+        EXPECT_TRUE(WithModalDialog<QFileDialog>(dlg.MenuAction(32799), [&](QFileDialog& files) {
+            caption = files.windowTitle().toStdString();
+            files.reject();
+        }));
+        EXPECT_EQ(caption, "捕获接收数据");  // which window's text is saved
         ASSERT_TRUE(ChooseFile(dlg, 32788, m_Dir + "/first.dat"));
         std::string folder;
         EXPECT_TRUE(WithModalDialog<QFileDialog>(dlg.MenuAction(32789), [&](QFileDialog& files) {
+            caption = files.windowTitle().toStdString();
             folder = files.directory().absolutePath().toStdString();
             files.selectFile(QString::fromStdString(m_Dir + "/first.dat"));
             QMetaObject::invokeMethod(&files, "accept");
         }));
+        EXPECT_EQ(caption, "显示捕获数据");
         EXPECT_EQ(folder, m_Dir);
         EXPECT_EQ(g_wndCapture->windowTitle().toStdString(), "显示捕获数据 - first.dat");
     });
