@@ -79,6 +79,11 @@ private:
 // back. Then the window is the operator's: moved or resized, hidden and shown again, it
 // stays where the operator had it.
 class CPlacementKeeper : public QObject {
+    // What makes the keeper look: the window manager's word on where the window is, or a
+    // sign of our own (Qt's events, the backstop, other X events), which may still show
+    // the geometry Qt asked for rather than the one the window manager applied.
+    enum class Sign { WINDOW_MANAGER, OURS };
+
 public:
     // A window manager that will not have the window there is not fought for ever.
     static constexpr int kMaxFits = 12;
@@ -96,7 +101,7 @@ public:
         pWindow->installEventFilter(this);
         m_Look.setSingleShot(true);
         connect(&m_Look, &QTimer::timeout, this, [this] {
-            Check();
+            Check(Sign::OURS);
             LookLater();
         });
     }
@@ -112,11 +117,14 @@ public:
         StartLooking();
     }
 
-    // After the native event that may have changed the frame has been taken in by Qt.
-    void LookAgainSoon()
+    // After the native event that may have changed the frame has been taken in by Qt. Only
+    // a configure notify tells where the window manager has put the window.
+    void LookAgainSoon(bool bConfigure)
     {
-        if (m_bPlacing)
-            QMetaObject::invokeMethod(this, [this] { Check(); }, Qt::QueuedConnection);
+        if (!m_bPlacing)
+            return;
+        const Sign sign = bConfigure ? Sign::WINDOW_MANAGER : Sign::OURS;
+        QMetaObject::invokeMethod(this, [this, sign] { Check(sign); }, Qt::QueuedConnection);
     }
 
 protected:
@@ -126,12 +134,12 @@ protected:
             switch (pEvent->type()) {
             case QEvent::Show:
                 StartLooking();
-                Check();
+                Check(Sign::OURS);
                 break;
             case QEvent::Move:
             case QEvent::Resize:
             case QEvent::WindowStateChange:
-                Check();
+                Check(Sign::OURS);
                 break;
             default:
                 break;
@@ -141,14 +149,17 @@ protected:
     }
 
 private:
-    void Check()
+    void Check(Sign sign)
     {
         if (!m_bPlacing || !m_pWindow->isVisible())
             return;
         const QMargins margins = FrameMargins(m_pWindow);
         if (margins == m_Applied && m_pWindow->geometry() == m_Client) {
-            // A frame that is known ends the placement; without a window manager none comes.
-            m_bPlacing = margins.isNull();
+            // Placed within a known frame, as the window manager says (on platforms without
+            // one, as Qt says); on X without a window manager no frame ever comes.
+            const bool bSaid = sign == Sign::WINDOW_MANAGER || QGuiApplication::platformName() != QStringLiteral("xcb");
+            if (bSaid && !margins.isNull())
+                m_bPlacing = false;
             return;
         }
         if (++m_nFits > kMaxFits) {
@@ -179,9 +190,15 @@ private:
         const int nMinimum = std::max(m_pWindow->minimumSizeHint().height(), 0);
         m_Client = QRect(m_pos.x + m_Applied.left(), m_pos.y + m_Applied.top(),
                          std::max(m_pos.cx - m_Applied.left() - m_Applied.right(), 0), std::max(nHeight, nMinimum));
+        // One configure request for place and size: a fixed window is freed first, so the
+        // new size is not held to the old one, and fixed again at the size it now has.
+        if (m_bFixedSize) {
+            m_pWindow->setMinimumSize(0, 0);
+            m_pWindow->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+        }
+        m_pWindow->setGeometry(m_Client);
         if (m_bFixedSize)
             m_pWindow->setFixedSize(m_Client.size());
-        m_pWindow->setGeometry(m_Client);
     }
 
     QWidget* m_pWindow;
@@ -203,7 +220,8 @@ bool CFrameWatch::nativeEventFilter(const QByteArray& eventType, void* pMessage,
     if (window == 0)
         return false;
     if (CPlacementKeeper* pKeeper = m_Keepers.value(window, nullptr))
-        pKeeper->LookAgainSoon();
+        pKeeper->LookAgainSoon((static_cast<const xcb_generic_event_t*>(pMessage)->response_type & 0x7F) ==
+                               XCB_CONFIGURE_NOTIFY);
     return false;
 }
 
