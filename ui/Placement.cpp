@@ -162,7 +162,9 @@ private:
                 m_bPlacing = false;
             return;
         }
-        if (++m_nFits > kMaxFits) {
+        // A frame still settling is progress; the same frame and the window elsewhere again
+        // and again is a window manager that will not have it there.
+        if (margins == m_Applied && ++m_nFits > kMaxFits) {
             m_bPlacing = false;
             return;
         }
@@ -190,22 +192,19 @@ private:
         const int nMinimum = std::max(m_pWindow->minimumSizeHint().height(), 0);
         m_Client = QRect(m_pos.x + m_Applied.left(), m_pos.y + m_Applied.top(),
                          std::max(m_pos.cx - m_Applied.left() - m_Applied.right(), 0), std::max(nHeight, nMinimum));
-        // One configure request for place and size: a fixed window is freed first, so the
-        // new size is not held to the old one, and fixed again at the size it now has.
-        if (m_bFixedSize) {
-            m_pWindow->setMinimumSize(0, 0);
-            m_pWindow->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
-        }
-        m_pWindow->setGeometry(m_Client);
+        // Never freed on the way (a window manager frames a resizable window otherwise, with
+        // a grip that changes its margins); the window manager's notify of the first request
+        // may come after the second, which the check after the notify sees and mends.
         if (m_bFixedSize)
             m_pWindow->setFixedSize(m_Client.size());
+        m_pWindow->setGeometry(m_Client);
     }
 
     QWidget* m_pWindow;
     WndPos m_pos;
     bool m_bFixedSize = false;
     bool m_bPlacing = false;  // placed, and not yet seen there within a known frame
-    int m_nFits = 0;          // since the placement
+    int m_nFits = 0;          // within one frame, since the placement
     QMargins m_Applied;
     QRect m_Client;  // as fitted
     QTimer m_Look;
