@@ -6,7 +6,8 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 PACKAGES=(cmake ninja-build g++ qt6-base-dev libxcb1-dev libgtest-dev libgmock-dev libbenchmark-dev fonts-noto-cjk qt6-translations-l10n
-          xvfb openbox)  # the last two: GUI tests on a real X server with a window manager
+          xvfb openbox)  # libxcb1-dev: the X events a window manager frames windows with;
+                         # the last two: GUI tests on a real X server with a window manager
 
 install_missing() {
     local missing=() pkg
