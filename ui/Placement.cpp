@@ -85,8 +85,10 @@ class CPlacementKeeper : public QObject {
     enum class Sign { WINDOW_MANAGER, OURS };
 
 public:
-    // A window manager that will not have the window there is not fought for ever.
+    // A window manager that will not have the window there is not fought for ever: at
+    // most this many fits within one frame, and this many in all.
     static constexpr int kMaxFits = 12;
+    static constexpr int kMaxAllFits = 48;
 
     // Not every frame a window manager builds comes with an event on the window: until the
     // placement ends it is also looked at after 50 ms, 100 ms, ... 3.2 s, then every 3.2 s,
@@ -113,6 +115,7 @@ public:
         m_bFixedSize = bFixedSize;
         m_bPlacing = true;
         m_nFits = 0;
+        m_nAllFits = 0;
         Fit();
         StartLooking();
     }
@@ -164,7 +167,7 @@ private:
         }
         // A frame still settling is progress; the same frame and the window elsewhere again
         // and again is a window manager that will not have it there.
-        if (margins == m_Applied && ++m_nFits > kMaxFits) {
+        if ((margins == m_Applied && ++m_nFits > kMaxFits) || ++m_nAllFits > kMaxAllFits) {
             m_bPlacing = false;
             return;
         }
@@ -205,6 +208,7 @@ private:
     bool m_bFixedSize = false;
     bool m_bPlacing = false;  // placed, and not yet seen there within a known frame
     int m_nFits = 0;          // within one frame, since the placement
+    int m_nAllFits = 0;       // since the placement
     QMargins m_Applied;
     QRect m_Client;  // as fitted
     QTimer m_Look;
