@@ -10,28 +10,14 @@ namespace {
 
 constexpr const char* kSeparator = "  |  ";
 
-const char* ParityLetter(int nParity)
-{
-    switch (nParity) {
-    case 1:
-        return "O";
-    case 2:
-        return "E";
-    default:
-        return "N";
-    }
-}
+// By configuration code (parity 0 none, 1 odd, 2 even; stop bits 0 one, 1 one and a half,
+// 2 two); a code out of range reads as the first.
+constexpr const char* kParityLetters[] = {"N", "O", "E"};
+constexpr const char* kStopBitsTexts[] = {"1", "1.5", "2"};
 
-const char* StopBitsText(int nStopBits)
+const char* CodeText(const char* const (&texts)[3], int nCode)
 {
-    switch (nStopBits) {
-    case 1:
-        return "1.5";
-    case 2:
-        return "2";
-    default:
-        return "1";
-    }
+    return nCode >= 0 && nCode < 3 ? texts[nCode] : texts[0];
 }
 
 std::string LinkText(const EngineStatus& engine)
@@ -78,8 +64,8 @@ std::string PauseText(const int (&flags)[kPauseWindows])
 
 std::string LineSettingsText(const LineSettings& line)
 {
-    return std::to_string(line.nBaudRate) + "," + std::to_string(line.nDataBits) + "," + ParityLetter(line.nParity) +
-           "," + StopBitsText(line.nStopBits);
+    return std::to_string(line.nBaudRate) + "," + std::to_string(line.nDataBits) + "," +
+           CodeText(kParityLetters, line.nParity) + "," + CodeText(kStopBitsTexts, line.nStopBits);
 }
 
 StatusText ComposeStatusText(const StatusFacts& facts)

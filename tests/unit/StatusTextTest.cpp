@@ -36,6 +36,7 @@ TEST(StatusTextTest, LineSettingsInTheirShortForm)
 {
     EXPECT_EQ(LineSettingsText({9600, 7, 2, 2}), "9600,7,E,2");
     EXPECT_EQ(LineSettingsText({19200, 5, 1, 1}), "19200,5,O,1.5");
+    EXPECT_EQ(LineSettingsText({1200, 8, 7, -1}), "1200,8,N,1");  // codes out of range
 }
 
 TEST(StatusTextTest, WhatNeedsTheOperatorIsRed)
