@@ -6,8 +6,10 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 PACKAGES=(cmake ninja-build g++ qt6-base-dev libxcb1-dev libgtest-dev libgmock-dev libbenchmark-dev fonts-noto-cjk qt6-translations-l10n
-          xvfb openbox)  # libxcb1-dev: the X events a window manager frames windows with;
-                         # the last two: GUI tests on a real X server with a window manager
+          libpcap-dev xvfb openbox tshark)
+# libxcb1-dev: the X events a window manager frames windows with; libpcap-dev: quelt-decode
+# reads pcap and pcapng; xvfb, openbox: GUI tests on a real X server with a window manager;
+# tshark: a test checks that Wireshark's dissector reads the recordings.
 
 install_missing() {
     local missing=() pkg
@@ -19,7 +21,8 @@ install_missing() {
     [ "$(id -u)" -ne 0 ] && sudo=(sudo)
     echo "Installing: ${missing[*]}"
     "${sudo[@]}" apt-get update
-    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
+    # tshark asks whether to capture as non-root: no question, its default answer.
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
 }
 
 # build DIR [cmake options...]

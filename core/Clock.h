@@ -32,6 +32,10 @@ public:
     virtual LocalTime LocalAt(std::time_t t) const = 0;
     // Milliseconds on a clock that never jumps, for intervals on the line.
     virtual std::int64_t MonotonicMs() const = 0;
+    // Microseconds, for the times of octets on the line: calendar time since 1970, and
+    // the clock that never jumps.
+    virtual std::int64_t WallUs() const = 0;
+    virtual std::int64_t MonotonicUs() const = 0;
 };
 
 // The clock in use; the system clock unless a test installed another one.
@@ -51,6 +55,8 @@ public:
     LocalTime LocalNow() const override;
     LocalTime LocalAt(std::time_t t) const override;
     std::int64_t MonotonicMs() const override { return m_nEpochMs; }
+    std::int64_t WallUs() const override { return m_nEpochMs * 1000; }
+    std::int64_t MonotonicUs() const override { return m_nEpochMs * 1000; }
 
     void Set(std::int64_t nEpochMs) { m_nEpochMs = nEpochMs; }
     void SetLocal(const LocalTime& t);
