@@ -1,6 +1,6 @@
 #pragma once
-// The command line names only the devices behind COM1 and COM2, asks for the demo or for
-// debug output; configuration words are never read from it.
+// The command line names the devices behind COM1 and COM2, asks for the demo, automatic
+// mode, a recording or debug output; configuration words are never read from it.
 #include <string>
 #include <vector>
 
@@ -9,7 +9,11 @@ struct CommandLine {
     bool bVersion = false;
     bool bVerbose = false;   // per-frame debug traces on stderr
     bool bDemo = false;      // both ports on ptys, a simulated RTU behind COM2
+    bool bAuto = false;      // start in automatic mode
     std::string Devices[2];  // empty: the default device of that port
+    std::string RecordPath;  // empty: no recording from the start
+    int nRecordMaxMb = 0;    // > 0: a ring of files of this size
+    int nRecordFiles = 0;    // > 0: keep only this many
     std::string Error;       // one line; set when the arguments are unusable
 };
 

@@ -1,6 +1,7 @@
 #include "app/Quelt.h"
 
 #include "app/Channels.h"
+#include "app/Recording.h"
 #include "commands/CommandQueue.h"
 #include "core/Notify.h"
 #include "core/TrafficLines.h"
@@ -31,5 +32,6 @@ bool CQueltApp::InitInstance(IQueltShell& shell)
 int CQueltApp::ExitInstance()
 {
     ShutdownChannels();
+    StopLineTap();  // after the poll thread: every octet it saw is recorded
     return 0;
 }

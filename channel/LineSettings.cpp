@@ -2,6 +2,18 @@
 
 #include "core/Config.h"
 
+const char* ParityLetter(int nCode)
+{
+    constexpr const char* kLetters[] = {"N", "O", "E"};
+    return kLetters[nCode >= 0 && nCode < 3 ? nCode : 0];
+}
+
+const char* StopBitsText(int nCode)
+{
+    constexpr const char* kTexts[] = {"1", "1.5", "2"};
+    return kTexts[nCode >= 0 && nCode < 3 ? nCode : 0];
+}
+
 LineSettings CurrentLineSettings()
 {
     return {g_nBaudRate.load(), g_nDataBits.load(), g_nParity.load(), g_nStopBits.load()};

@@ -11,6 +11,11 @@ struct LineSettings {
     bool operator==(const LineSettings&) const = default;
 };
 
+// By configuration code (parity 0 none, 1 odd, 2 even; stop bits 0 one, 1 one and a half,
+// 2 two); a code out of range reads as the first: "N", "O", "E"; "1", "1.5", "2".
+const char* ParityLetter(int nCode);
+const char* StopBitsText(int nCode);
+
 // The settings of the configuration words right now.
 LineSettings CurrentLineSettings();
 

@@ -20,6 +20,7 @@
 #include "core/Notify.h"
 #include "core/TrafficLines.h"
 #include "monitor/AlarmLog.h"
+#include "record/LineTap.h"
 
 ChannelTable g_Channels;
 
@@ -65,13 +66,20 @@ int CProtocol::ClosePort()
     return 1;
 }
 
-int CProtocol::Read(std::uint8_t* pBuffer, int nMax) { return m_pLine->Read(pBuffer, nMax); }
+int CProtocol::Read(std::uint8_t* pBuffer, int nMax)
+{
+    const int nRead = m_pLine->Read(pBuffer, nMax);
+    TapOctets(m_nPort, qdec::Direction::Received, pBuffer, nRead);
+    return nRead;
+}
 
 int CProtocol::Write(const std::uint8_t* pData, int nCount)
 {
     int nWritten = 0;
+    const std::int64_t tStartUs = LineTap() != nullptr ? MonotonicUs() : 0;
     if (!m_pLine->Write(pData, nCount, nCount * m_nWriteMsPerOctet, nWritten))
         return 0;
+    TapOctets(m_nPort, qdec::Direction::Sent, pData, nWritten, tStartUs);
     if (nWritten == nCount)
         VerboseTrace("\n" + std::to_string(nWritten) + " bytes written");
     else

@@ -45,6 +45,7 @@ void SetClock(const IClock* pClock);
 
 inline std::time_t Now() { return Clock().Now(); }
 inline std::int64_t MonotonicMs() { return Clock().MonotonicMs(); }
+inline std::int64_t MonotonicUs() { return Clock().MonotonicUs(); }
 
 // A clock that moves only when told to. Its local time is the UTC breakdown of its
 // calendar time, so tests do not depend on the machine's time zone.

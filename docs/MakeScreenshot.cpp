@@ -48,7 +48,7 @@ int main(int argc, char* argv[])
 
     bool bSaved = false;
     CQtShell shell;
-    SetDemoStart(true);  // as quelt --demo
+    SetAutoStart(true);  // as quelt --demo
     shell.OnMainDialogUp = [&](CQueltDlg& dlg) {
         dlg.MenuAction(ID_WND_ALARM)->trigger();
         RunFor(40000);  // start-up sequence, class polls, events

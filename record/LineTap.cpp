@@ -11,7 +11,6 @@ using qdec::LineRecord;
 namespace {
 
 std::atomic<CLineTap*> g_pTap{nullptr};
-constexpr std::int64_t kDefaultSilenceUs = 500'000;
 constexpr std::int64_t kFlushUs = 1'000'000;  // sinks put their records on disk this often
 
 }  // namespace
@@ -22,20 +21,25 @@ CLineTap* LineTap() { return g_pTap.load(std::memory_order_acquire); }
 
 void TapOctets(int nPort, Direction dir, const std::uint8_t* pData, int nCount, std::int64_t tMonoStartUs)
 {
-    CLineTap* pTap = LineTap();
-    if (pTap == nullptr || nCount <= 0)
+    if (CLineTap* pTap = LineTap())
+        pTap->OctetsNow(nPort, dir, pData, nCount, tMonoStartUs);
+}
+
+void CLineTap::OctetsNow(int nPort, Direction dir, const std::uint8_t* pData, int nCount, std::int64_t tMonoStartUs)
+{
+    if (nCount <= 0)
         return;
     const IClock& clock = Clock();
     const std::int64_t tMonoUs = clock.MonotonicUs();
     const std::int64_t tWallUs = clock.WallUs();
     const std::int64_t tStartUs = tMonoStartUs != 0 ? tMonoStartUs : tMonoUs;
-    pTap->Octets(nPort, dir, pData, nCount, tWallUs - (tMonoUs - tStartUs), tStartUs, tMonoUs);
+    Octets(nPort, dir, pData, nCount, tWallUs - (tMonoUs - tStartUs), tStartUs, tMonoUs);
 }
 
 CLineTap::CLineTap(std::size_t nCapacity) : m_nCapacity(nCapacity)
 {
     for (int nSlot = 0; nSlot < 4; ++nSlot)
-        m_Framers.emplace_back(nSlot / 2, nSlot % 2 != 0 ? Direction::Sent : Direction::Received, kDefaultSilenceUs);
+        m_Framers.emplace_back(nSlot / 2, nSlot % 2 != 0 ? Direction::Sent : Direction::Received, kSilenceUs);
 }
 
 CLineTap::~CLineTap()
@@ -67,13 +71,6 @@ void CLineTap::Octets(int nPort, Direction dir, const std::uint8_t* pData, int n
     }
     if (bWasEmpty)
         m_cv.notify_one();
-}
-
-void CLineTap::SetSilenceUs(int nPort, std::int64_t nSilenceUs)
-{
-    std::lock_guard lock(m_mxSinks);  // the framers are used under it
-    for (const Direction dir : {Direction::Sent, Direction::Received})
-        m_Framers[static_cast<std::size_t>(Slot(nPort, dir))].SetSilence(nSilenceUs);
 }
 
 void CLineTap::AddSink(ITapSink* pSink)

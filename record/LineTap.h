@@ -39,9 +39,13 @@ public:
     void Octets(int nPort, qdec::Direction dir, const std::uint8_t* pData, int nCount, std::int64_t tWallUs,
                 std::int64_t tMonoUs, std::int64_t tMonoEndUs);
 
-    // A pause this long on a port ends a frame under way (at least the poll thread's
-    // longest wait, so that a frame read in pieces is never cut).
-    void SetSilenceUs(int nPort, std::int64_t nSilenceUs);
+    // The same, timed by the clock now (the write began at tMonoStartUs when given).
+    void OctetsNow(int nPort, qdec::Direction dir, const std::uint8_t* pData, int nCount, std::int64_t tMonoStartUs = 0);
+
+    // A pause this long ends a frame under way. Well above the poll thread's longest wait,
+    // so that a frame read in pieces is never cut; a frame cut short is found sooner
+    // anyway, when the next one begins.
+    static constexpr std::int64_t kSilenceUs = 1'000'000;
     void AddSink(ITapSink* pSink);
     // After it returns the sink receives nothing more.
     void RemoveSink(ITapSink* pSink);

@@ -75,8 +75,12 @@ bool CPcapngRecorder::OpenFile(std::string& reason)
     }
     m_nFileOctets = 0;
     bool bOk = Write(pcapng::SectionHeader(std::string("Quelt ") + QUELT_VERSION));
-    for (int nPort = 0; nPort < 2 && bOk; ++nPort)
-        bOk = Write(pcapng::InterfaceDescription(m_Options.Names[nPort], m_Options.Descriptions[nPort]));
+    int nInterfaces = 0;
+    for (int nPort = 0; nPort < 2 && bOk; ++nPort) {
+        m_nInterface[nPort] = m_Options.Names[nPort].empty() ? -1 : nInterfaces++;
+        if (m_nInterface[nPort] >= 0)
+            bOk = Write(pcapng::InterfaceDescription(m_Options.Names[nPort], m_Options.Descriptions[nPort]));
+    }
     if (!bOk || std::fflush(m_pFile) != 0) {
         reason = m_CurrentPath + ": " + std::strerror(errno);
         std::fclose(m_pFile);
@@ -112,7 +116,8 @@ void CPcapngRecorder::Fail(const std::string& reason)
 void CPcapngRecorder::OnRecord(const LineRecord& record)
 {
     std::lock_guard lock(m_mx);
-    if (m_pFile == nullptr)
+    const int nInterface = m_nInterface[record.nPort & 1];
+    if (m_pFile == nullptr || nInterface < 0)
         return;
     const qdec::FrameDescription d = m_Decoder.Describe(record);
     std::vector<std::string> comments;
@@ -139,7 +144,7 @@ void CPcapngRecorder::OnRecord(const LineRecord& record)
     const bool bFromMaster = bSent == m_Options.bMaster;
     const std::vector<std::uint8_t> packet = pcapng::UdpPacket(record.nPort, bFromMaster, wUdpPort, record.Octets);
     const std::vector<std::uint8_t> block =
-        pcapng::EnhancedPacket(static_cast<std::uint32_t>(record.nPort & 1), record.tWallUs, packet,
+        pcapng::EnhancedPacket(static_cast<std::uint32_t>(nInterface), record.tWallUs, packet,
                                bSent ? pcapng::kOutbound : pcapng::kInbound, comments);
     if (!Write(block)) {
         Fail(m_CurrentPath + ": " + std::strerror(errno));
@@ -169,10 +174,4 @@ void CPcapngRecorder::Close()
         return;
     std::fclose(m_pFile);
     m_pFile = nullptr;
-}
-
-std::string InterfaceText(int nPort, int nBaudRate, int nDataBits, char cParity, const char* pszStopBits)
-{
-    return "COM" + std::to_string(nPort + 1) + " DNP3 " + std::to_string(nBaudRate) + " " + std::to_string(nDataBits) +
-           cParity + pszStopBits;
 }

@@ -18,8 +18,8 @@ struct RecordingOptions {
     bool bMaster = true;        // the octets we send go from the master's address
     int nMaxMb = 0;             // > 0: a new file once this many MB are written
     int nFiles = 0;             // > 0 with nMaxMb: keep only this many files
-    std::string Names[2];       // if_name per port: the device
-    std::string Descriptions[2];  // if_description: "COM2 DNP3 1200 8N1"
+    std::string Names[2];       // if_name per port: the device; a port without one has no
+    std::string Descriptions[2];  // interface and is not recorded; "COM2 DNP3 1200 8N1"
 };
 
 class CPcapngRecorder : public ITapSink {
@@ -56,10 +56,8 @@ private:
     std::uint64_t m_nFileOctets = 0;
     std::uint64_t m_nPackets = 0;
     int m_nFileNumber = 0;
+    int m_nInterface[2] = {-1, -1};  // interface id of each port
     std::deque<std::string> m_RingFiles;
     qdec::CStreamDecoder m_Decoder;  // for the CRC status said in comments
     std::function<void(const std::string&)> m_OnError;
 };
-
-// The interface description of a port, e.g. "COM2 DNP3 1200 8N1".
-std::string InterfaceText(int nPort, int nBaudRate, int nDataBits, char cParity, const char* pszStopBits);

@@ -25,7 +25,6 @@ public:
     void Flush(std::int64_t tMonoNowUs, std::vector<qdec::LineRecord>& out, bool bForce = false);
     // When a record under way would end by silence; 0 when nothing is under way.
     std::int64_t Deadline() const;
-    void SetSilence(std::int64_t nSilenceUs) { m_nSilenceUs = nSilenceUs; }
 
 private:
     void Take(std::uint8_t by, std::vector<qdec::LineRecord>& out);

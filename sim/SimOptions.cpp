@@ -58,6 +58,13 @@ SimCommandLine ParseSimCommandLine(const std::vector<std::string>& args)
             cl.bHelp = true;
             continue;
         }
+        if (arg == "--record") {
+            if (i + 1 < args.size() && !args[i + 1].empty())
+                cl.RecordPath = args[++i];
+            else
+                cl.Error = "option --record needs a FILE";
+            continue;
+        }
         if (arg == "--busy") {  // a few seconds of DFC after every link reset
             cl.Options.nBusyMs = 6000;
             continue;
@@ -127,6 +134,7 @@ const char* SimUsage()
            "  --binary-class N     event class of binary-input changes (default 1)\n"
            "  --analog-class N     event class of analog changes (default 2)\n"
            "  --select-timeout S   seconds a select stays valid (default 10)\n"
+           "  --record FILE        record the line as pcapng (Wireshark), the RTU at 192.0.2.2\n"
            "Faults:\n"
            "  --silent-after N     stop answering after N requests\n"
            "  --corrupt-every N    flip a CRC octet of every N-th frame sent\n"

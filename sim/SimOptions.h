@@ -40,6 +40,7 @@ struct SimOptions {
 
 struct SimCommandLine {
     std::string Device;
+    std::string RecordPath;  // pcapng of the line, empty: none
     SimOptions Options;
     bool bHelp = false;
     std::string Error;  // one line

@@ -8,6 +8,8 @@
 #include <chrono>
 
 #include "channel/SerialPort.h"
+#include "core/Clock.h"
+#include "record/LineTap.h"
 
 namespace {
 
@@ -55,7 +57,38 @@ private:
     int m_nBaudRate;
 };
 
+class CTappedLine : public ISimLine {
+public:
+    CTappedLine(std::unique_ptr<ISimLine> pLine, CLineTap& tap, int nPort)
+        : m_pLine(std::move(pLine)), m_Tap(tap), m_nPort(nPort)
+    {
+    }
+    int Read(std::uint8_t* pBuffer, int nMax) override
+    {
+        const int n = m_pLine->Read(pBuffer, nMax);
+        m_Tap.OctetsNow(m_nPort, qdec::Direction::Received, pBuffer, n);
+        return n;
+    }
+    int Descriptor() const override { return m_pLine->Descriptor(); }
+    void Write(const std::uint8_t* pData, int nCount) override
+    {
+        const std::int64_t tStartUs = MonotonicUs();
+        m_pLine->Write(pData, nCount);
+        m_Tap.OctetsNow(m_nPort, qdec::Direction::Sent, pData, nCount, tStartUs);
+    }
+
+private:
+    std::unique_ptr<ISimLine> m_pLine;
+    CLineTap& m_Tap;
+    int m_nPort;
+};
+
 }  // namespace
+
+std::unique_ptr<ISimLine> MakeTappedLine(std::unique_ptr<ISimLine> line, CLineTap& tap, int nPort)
+{
+    return std::make_unique<CTappedLine>(std::move(line), tap, nPort);
+}
 
 std::unique_ptr<ISimLine> MakeFdLine(int fd) { return std::make_unique<CFdLine>(fd); }
 

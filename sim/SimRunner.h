@@ -22,6 +22,9 @@ public:
 
 // A descriptor the runner does not own, such as the master side of a pty.
 std::unique_ptr<ISimLine> MakeFdLine(int fd);
+class CLineTap;
+// The line with what it reads and writes handed to the tap as the octets of nPort.
+std::unique_ptr<ISimLine> MakeTappedLine(std::unique_ptr<ISimLine> line, CLineTap& tap, int nPort);
 // A serial device opened with the given speed, 8 data bits, no parity; nullptr and errno
 // when it cannot be opened.
 std::unique_ptr<ISimLine> MakeSerialLine(const std::string& device, int nBaudRate);

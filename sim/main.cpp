@@ -4,6 +4,8 @@
 #include <cstring>
 #include <ctime>
 
+#include "record/LineTap.h"
+#include "record/Recorder.h"
 #include "sim/SimRunner.h"
 
 namespace {
@@ -39,11 +41,34 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "quelt-rtusim: cannot open %s: %s\n", cl.Device.c_str(), std::strerror(errno));
         return 1;
     }
+    // The recording, if asked for: the RTU's own view of its line.
+    CPcapngRecorder recorder;
+    CLineTap tap;
+    if (!cl.RecordPath.empty()) {
+        RecordingOptions options;
+        options.Path = cl.RecordPath;
+        options.bMaster = false;
+        options.Names[0] = cl.Device;
+        options.Descriptions[0] = "RTU " + std::to_string(cl.Options.nAddress) + " DNP3 " +
+                                  std::to_string(cl.Options.nBaudRate) + " 8N1";
+        std::string reason;
+        if (!recorder.Open(options, reason)) {
+            std::fprintf(stderr, "quelt-rtusim: cannot record: %s\n", reason.c_str());
+            return 1;
+        }
+        recorder.OnError([](const std::string& why) { PrintLine("recording stopped: " + why); });
+        tap.OnFirstLoss([](std::uint64_t n) { PrintLine("recording lost " + std::to_string(n) + " octets"); });
+        tap.AddSink(&recorder);
+        tap.Start();
+        line = MakeTappedLine(std::move(line), tap, 0);
+    }
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
     PrintLine("RTU " + std::to_string(cl.Options.nAddress) + " on " + cl.Device + " at " +
               std::to_string(cl.Options.nBaudRate) + " bit/s, master " + std::to_string(cl.Options.nMaster));
     CSimRunner runner(cl.Options, std::move(line), PrintLine);
     runner.Run(g_bStop);
+    tap.Stop();  // what was on the line, to the end, on the disk
+    recorder.Close();
     return 0;
 }

@@ -1,5 +1,6 @@
 // The "发送命令" and "捕获数据" commands of the main window: manual commands into the queue,
-// the send-queue dialog, capturing a traffic window to a file and showing such a file.
+// the send-queue dialog, capturing a traffic window to a file and showing such a file, and
+// recording both lines to pcapng.
 #include <QAction>
 #include <QDir>
 #include <QFile>
@@ -7,6 +8,7 @@
 #include <QFileDialog>
 #include <QFileIconProvider>
 
+#include "app/Recording.h"
 #include "commands/CommandQueue.h"
 #include "commands/CommandTable.h"
 #include "commands/DispCommand.h"
@@ -41,10 +43,13 @@ public:
     }
 };
 
-// A save dialog (".dat" added to a bare name, replacing a file confirmed) or an open
+const QStringList kRecordFilters = {QStringLiteral("pcapng (*.pcapng)"), QStringLiteral("All Files (*)")};
+
+// A save dialog (the suffix added to a bare name, replacing a file confirmed) or an open
 // dialog, owned by the main window, captioned with the menu item that opened it, in the
 // folder last used (at first the home folder). The chosen path, empty when cancelled.
-std::string ChooseCaptureFile(QWidget* pOwner, bool bSave, const QString& caption)
+std::string ChooseFile(QWidget* pOwner, bool bSave, const QString& caption, const QStringList& filters,
+                       const QString& suffix)
 {
     static QString s_LastFolder = QDir::homePath();
     CPlainIconProvider icons;
@@ -54,14 +59,19 @@ std::string ChooseCaptureFile(QWidget* pOwner, bool bSave, const QString& captio
     dialog.setWindowModality(Qt::WindowModal);
     dialog.setAcceptMode(bSave ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(bSave ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    dialog.setNameFilters(bSave ? kSaveFilters : kOpenFilters);
+    dialog.setNameFilters(filters);
     if (bSave)
-        dialog.setDefaultSuffix(QStringLiteral("dat"));
+        dialog.setDefaultSuffix(suffix);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     const QString chosen = dialog.selectedFiles().constFirst();
     s_LastFolder = QFileInfo(chosen).absolutePath();
     return QFile::encodeName(chosen).toStdString();
+}
+
+std::string ChooseCaptureFile(QWidget* pOwner, bool bSave, const QString& caption)
+{
+    return ChooseFile(pOwner, bSave, caption, bSave ? kSaveFilters : kOpenFilters, QStringLiteral("dat"));
 }
 
 }  // namespace
@@ -74,6 +84,7 @@ void CQueltDlg::SetUpCommandMenus()
     m_Commands[ID_CAPTURE_RECV] = [this] { OnCapture(g_wndRecv); };
     m_Commands[ID_CAPTURE_SEND] = [this] { OnCapture(g_wndSend); };
     m_Commands[ID_SHOW_CAPTURE] = [this] { OnShowCapture(); };
+    m_Commands[ID_RECORD] = [this] { OnRecord(); };
 }
 
 void CQueltDlg::OnManualCommand(const MenuCommand& command)
@@ -121,4 +132,26 @@ void CQueltDlg::OnShowCapture()
         return;
     }
     g_wndCapture->ShowText(text, QFileInfo(QFile::decodeName(path.c_str())).fileName().toStdString());
+}
+
+void CQueltDlg::OnRecord()
+{
+    if (IsRecording()) {
+        StopRecording();
+    } else {
+        const std::string path = ChooseFile(this, true, QString::fromUtf8(kRecordItemTexts[0]).remove(QStringLiteral("...")),
+                                            kRecordFilters, QStringLiteral("pcapng"));
+        std::string reason;
+        if (!path.empty() && !StartRecording({path, 0, 0}, reason))
+            ShowMessageBox("无法开始记录\n" + reason);
+    }
+    RefreshStatusLine();
+}
+
+void CQueltDlg::UpdateRecordItem()
+{
+    QAction* pAction = MenuAction(ID_RECORD);
+    const QString text = QString::fromUtf8(kRecordItemTexts[IsRecording() ? 1 : 0]);
+    if (pAction != nullptr && pAction->text() != text)
+        pAction->setText(text);
 }

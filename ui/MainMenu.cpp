@@ -58,7 +58,8 @@ std::vector<MenuNode> BuildResource()
          0,
          {{"捕获接收数据", ID_CAPTURE_RECV, {}},
           {"捕获发送数据", ID_CAPTURE_SEND, {}},
-          {"显示捕获数据", ID_SHOW_CAPTURE, {}}}},
+          {"显示捕获数据", ID_SHOW_CAPTURE, {}},
+          {kRecordItemTexts[0], ID_RECORD, {}}}},
         {"软件退出", 0, {{"退出(&X)", ID_APP_EXIT, {}}}},
     };
 }

@@ -16,6 +16,7 @@ enum MainMenuId {
     ID_SHOW_CAPTURE = 32789,
     ID_CAPTURE_RECV = 32799,
     ID_SHOW_QUEUE = 32809,
+    ID_RECORD = 32830,  // "开始记录(pcapng)..." while not recording, "停止记录" while recording
     ID_APP_EXIT = 57665,
 };
 
@@ -30,4 +31,7 @@ struct MenuNode {
 // the submenus of "发送命令" have none.
 const std::vector<MenuNode>& MainMenuResource();
 
-constexpr int kInfoControlPopup = 3;  // "信息控制": the pause items, by position
+constexpr int kInfoControlPopup = 3;
+
+// The recording item's text: not recording, recording.
+constexpr const char* kRecordItemTexts[2] = {"开始记录(pcapng)...", "停止记录"};  // "信息控制": the pause items, by position

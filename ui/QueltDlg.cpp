@@ -2,11 +2,14 @@
 
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QFile>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QTimerEvent>
 #include <QVBoxLayout>
 
+#include "app/Recording.h"
 #include "app/RunState.h"
 #include "channel/LineSettings.h"
 #include "channel/PortMap.h"
@@ -138,7 +141,10 @@ void CQueltDlg::RefreshStatusLine()
     facts.nAskMode = g_nAskMode;
     facts.engine = g_EngineStatus.Read();
     PauseFlags(facts.pauseFlags);
+    if (IsRecording())
+        facts.recording = QFileInfo(QFile::decodeName(RecordingPath().c_str())).fileName().toStdString();
     m_pStatusLine->Show(facts);
+    UpdateRecordItem();
 }
 
 void CQueltDlg::OnChannelParam()

@@ -53,6 +53,7 @@ public:
     void OnShowQueue();
     void OnCapture(CTrafficWindow* pWindow);
     void OnShowCapture();
+    void OnRecord();
 
 protected:
     void timerEvent(QTimerEvent* pEvent) override;
@@ -78,6 +79,8 @@ private:
     void PauseFlags(int (&flags)[kPauseWindows]) const;
     // The status line from the engine's board and the settings; redrawn only on a change.
     void RefreshStatusLine();
+    // The recording item says whether a recording runs (one may stop on its own).
+    void UpdateRecordItem();
     void UpdatePauseGroup();
     // The timers by their ids: 1 every 500 ms, 2 and 3 every 1000 ms.
     void OnTimer(int nIDEvent);

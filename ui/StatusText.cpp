@@ -10,16 +10,6 @@ namespace {
 
 constexpr const char* kSeparator = "  |  ";
 
-// By configuration code (parity 0 none, 1 odd, 2 even; stop bits 0 one, 1 one and a half,
-// 2 two); a code out of range reads as the first.
-constexpr const char* kParityLetters[] = {"N", "O", "E"};
-constexpr const char* kStopBitsTexts[] = {"1", "1.5", "2"};
-
-const char* CodeText(const char* const (&texts)[3], int nCode)
-{
-    return nCode >= 0 && nCode < 3 ? texts[nCode] : texts[0];
-}
-
 std::string LinkText(const EngineStatus& engine)
 {
     switch (engine.health) {
@@ -64,8 +54,8 @@ std::string PauseText(const int (&flags)[kPauseWindows])
 
 std::string LineSettingsText(const LineSettings& line)
 {
-    return std::to_string(line.nBaudRate) + "," + std::to_string(line.nDataBits) + "," +
-           CodeText(kParityLetters, line.nParity) + "," + CodeText(kStopBitsTexts, line.nStopBits);
+    return std::to_string(line.nBaudRate) + "," + std::to_string(line.nDataBits) + "," + ParityLetter(line.nParity) +
+           "," + StopBitsText(line.nStopBits);
 }
 
 StatusText ComposeStatusText(const StatusFacts& facts)
@@ -93,5 +83,7 @@ StatusText ComposeStatusText(const StatusFacts& facts)
     text += CountsText(facts.engine.counts);
     if (const std::string paused = PauseText(facts.pauseFlags); !paused.empty())
         text += kSeparator + paused;
+    if (!facts.recording.empty())
+        text += std::string(kSeparator) + "记录: " + facts.recording;
     return status;
 }

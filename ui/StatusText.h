@@ -15,6 +15,7 @@ struct StatusFacts {
     int nAskMode = 0;
     EngineStatus engine;  // its counts already taken from the operator's zero
     int pauseFlags[kPauseWindows] = {};
+    std::string recording;  // the file being recorded to; empty when none
     bool operator==(const StatusFacts&) const = default;
 };
 

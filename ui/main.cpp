@@ -6,6 +6,7 @@
 
 #include "app/CommandLine.h"
 #include "app/Quelt.h"
+#include "app/Recording.h"
 #include "app/RunState.h"
 #include "channel/PortMap.h"
 #include "core/Notify.h"
@@ -49,7 +50,8 @@ int main(int argc, char* argv[])
         std::fputs("quelt: Qt's Chinese translations (qt6-translations-l10n) are not installed\n", stderr);
     InstallQtNotify();
 
-    SetDemoStart(cl.bDemo);
+    SetAutoStart(cl.bDemo || cl.bAuto);
+    SetStartupRecording({cl.RecordPath, cl.nRecordMaxMb, cl.nRecordFiles});
     CQtShell shell;
     theApp.InitInstance(shell);
     const int nResult = theApp.ExitInstance();

@@ -23,7 +23,7 @@ TEST_F(DemoTest, DemoStartsInAutomaticModeAndShowsTheMasterAtWork)
 {
     CDemoRtu demo;
     ASSERT_TRUE(demo.Start(CDemoRtu::DemoOptions()));  // paced like a 1200 bit/s line
-    SetDemoStart(true);
+    SetAutoStart(true);
     bool bReset = false;
     bool bStartup = false;
     CQtShell shell;
@@ -44,7 +44,7 @@ TEST_F(DemoTest, DemoStartsInAutomaticModeAndShowsTheMasterAtWork)
     };
     theApp.InitInstance(shell);
     theApp.ExitInstance();
-    SetDemoStart(false);
+    SetAutoStart(false);
     demo.Stop();
     EXPECT_TRUE(bReset);
     EXPECT_TRUE(bStartup);

@@ -4,6 +4,7 @@
 
 #include "channel/PortMap.h"
 #include "app/Channels.h"
+#include "app/Recording.h"
 #include "core/Config.h"
 #include "core/Locks.h"
 #include "core/Notify.h"
@@ -15,6 +16,8 @@
 void ResetSharedState()
 {
     DestroyChannels();
+    StopRecording();
+    SetStartupRecording({});
     SetConfigDefaults();
     ResetPortDevices();
     g_nWindowMask = SHOW_SEND | SHOW_RECV | SHOW_RESULT;

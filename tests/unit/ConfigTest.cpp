@@ -44,6 +44,12 @@ TEST(CommandLineTest, OptionsAndErrors)
         {{"/dev/ttyS0"}, false, "", "", true},
         {{"--demo"}, false, "", "", false},
         {{"--demo", "--com2", "/dev/pts/4"}, false, "", "", true},
+        {{"--record"}, false, "", "", true},
+        {{"--record", "a.pcapng", "--record-max-mb", "0"}, false, "", "", true},
+        {{"--record", "a.pcapng", "--record-max-mb", "12x"}, false, "", "", true},
+        {{"--record-max-mb", "10"}, false, "", "", true},
+        {{"--record", "a.pcapng", "--record-files", "3"}, false, "", "", true},
+        {{"--record", "a.pcapng", "--record-max-mb", "10", "--record-files", "3", "--auto"}, false, "", "", false},
     };
     for (const auto& c : cases) {
         const CommandLine cl = ParseCommandLine(c.args);
@@ -60,5 +66,10 @@ TEST(CommandLineTest, OptionsAndErrors)
     EXPECT_TRUE(ParseCommandLine({"--demo"}).bDemo);
     EXPECT_TRUE(ParseCommandLine({"--demo", "--verbose"}).bVerbose);
     EXPECT_TRUE(ParseCommandLine({"--version"}).bVersion);
+    const CommandLine ring = ParseCommandLine({"--auto", "--record", "a.pcapng", "--record-max-mb", "10", "--record-files", "3"});
+    EXPECT_TRUE(ring.bAuto);
+    EXPECT_EQ(ring.RecordPath, "a.pcapng");
+    EXPECT_EQ(ring.nRecordMaxMb, 10);
+    EXPECT_EQ(ring.nRecordFiles, 3);
     EXPECT_EQ(VersionText().rfind(std::string("quelt ") + QUELT_VERSION + "\n", 0), 0u);
 }

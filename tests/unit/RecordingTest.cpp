@@ -10,6 +10,7 @@
 #include "record/Recorder.h"
 #include "support/Files.h"
 #include "support/Hex.h"
+#include "support/Tshark.h"
 
 using qdec::Direction;
 using qdec::LineRecord;
@@ -67,8 +68,8 @@ RecordingOptions Options(const std::string& path)
     o.Path = path;
     o.Names[0] = "/dev/ttyS0";
     o.Names[1] = "/dev/ttyUSB1";
-    o.Descriptions[0] = InterfaceText(0, 9600, 8, 'N', "1");
-    o.Descriptions[1] = InterfaceText(1, 1200, 8, 'N', "1");
+    o.Descriptions[0] = "COM1 DNP3 9600 8N1";
+    o.Descriptions[1] = "COM2 DNP3 1200 8N1";
     return o;
 }
 
@@ -104,30 +105,11 @@ TEST(RecordingTest, EachRecordIsOneUdpPacketFromTheSendersAddress)
     std::filesystem::remove(path);
 }
 
-namespace {
-
-// tshark's fields of every packet, one line each, tab between fields.
-std::string Tshark(const std::string& path, const std::string& options)
-{
-    const std::string command = "tshark -n -r '" + path + "' " + options + " 2>/dev/null";
-    std::string output;
-    if (std::FILE* pPipe = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        std::size_t n = 0;
-        while ((n = std::fread(buffer, 1, sizeof buffer, pPipe)) > 0)
-            output.append(buffer, n);
-        pclose(pPipe);
-    }
-    return output;
-}
-
-}  // namespace
-
 // The check that matters: stock tshark dissects the recording as DNP3 with direction, and
 // warns of nothing but the CRC failure that was on the line. run.sh installs tshark.
 TEST(RecordingTest, TsharkDissectsEveryFrameAsDnp3WithItsDirection)
 {
-    ASSERT_EQ(std::system("command -v tshark >/dev/null"), 0) << "tshark is missing: ./run.sh installs it";
+    ASSERT_TRUE(HaveTshark()) << "tshark is missing: ./run.sh installs it";
     const std::string path = TempPath("tshark.pcapng");
     CPcapngRecorder recorder;
     std::string reason;
