@@ -44,7 +44,7 @@ fuzz() {
     local seconds=${1:-60} target log
     CC=clang CXX=clang++ build build-fuzz -DQUELT_FUZZ=ON -DQUELT_UI=OFF -DQUELT_BENCH=OFF -DBUILD_TESTING=OFF \
         -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUELT_SANITIZE=address,undefined
-    for target in LinkReceive Transport Response Capture Outstation; do
+    for target in LinkReceive Transport Response Capture Outstation Decode; do
         mkdir -p "build-fuzz/corpus/$target"
         log="build-fuzz/fuzz-$target.log"
         (cd build-fuzz && "./fuzz/quelt_fuzz_$target" -max_total_time="$seconds" -print_final_stats=1 \

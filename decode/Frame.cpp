@@ -211,10 +211,11 @@ FrameDescription CStreamDecoder::Describe(LineRecord record)
 std::string DescriptionText(const FrameDescription& d)
 {
     const LineRecord& r = d.Record;
+    const int n = static_cast<int>(r.Octets.size());
     std::string text = WallText(r.tWallUs);
-    text += d.dDeltaMs >= 0 ? Format("  +%.3f ms", d.dDeltaMs) : std::string("  +- ms");
-    text += "  " + PortText(r) + " " + Arrow(r.dir) + Format("  %d octets  ", static_cast<int>(r.Octets.size())) +
-            d.Summary + "\n";
+    if (d.dDeltaMs >= 0)
+        text += Format("  +%.3f ms", d.dDeltaMs);
+    text += "  " + PortText(r) + " " + Arrow(r.dir) + Format("  %d octet%s  ", n, n == 1 ? "" : "s") + d.Summary + "\n";
     for (const Item& item : d.Items)
         text += std::string(static_cast<std::size_t>(item.nDepth) * 2, ' ') + (item.bFault ? "! " : "") + item.Text +
                 "\n";

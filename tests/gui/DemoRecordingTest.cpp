@@ -10,9 +10,15 @@
 #include "app/Quelt.h"
 #include "app/Recording.h"
 #include "app/RunState.h"
+#include "decode/input/Inputs.h"
+#include "decode/Link.h"
 #include "gui/EventLoop.h"
+#include "monitor/CaptureFile.h"
+#include "monitor/TrafficWindow.h"
+#include "monitor/RecvMessage.h"
 #include "monitor/SendMessage.h"
 #include "sim/DemoRtu.h"
+#include "support/Files.h"
 #include "support/StateReset.h"
 #include "support/Tshark.h"
 #include "ui/QtShell.h"
@@ -21,6 +27,18 @@
 class DemoRecordingTest : public SharedStateTest {};
 
 namespace {
+
+// The octets of each record as hex, sent ones in [0] and received ones in [1].
+bool FramesByDirection(const std::string& content, std::vector<std::string> (&frames)[2])
+{
+    std::vector<qdec::LineRecord> records;
+    std::string reason;
+    const bool bRead = qdec::ReadRecords(content, records, reason);
+    for (const qdec::LineRecord& r : records)
+        if (r.nPort == 1 || r.PortName == "capture")
+            frames[r.dir == qdec::Direction::Sent ? 0 : 1].push_back(qdec::HexText(r.Octets));
+    return bRead;
+}
 
 int Lines(const std::string& text)
 {
@@ -52,12 +70,17 @@ TEST_F(DemoRecordingTest, TheDemosRecordingOpensInTsharkWithOnlyTheRealCrcFailur
     SetStartupRecording({path, 0, 0});
     bool bRecording = false;
     bool bStartup = false;
+    std::string sendCapture;
+    std::string recvCapture;
     CQtShell shell;
     shell.OnMainDialogUp = [&](CQueltDlg& dlg) {
         bRecording = IsRecording() && RecordingPath() == path;
         const QRegularExpression readAnalogs(QStringLiteral("C. C. 01 1E 02 06 "));
         bStartup = ProcessEventsUntil(
             [&] { return nSpoilt >= 3 && g_wndSend->m_editMsg->toPlainText().contains(readAnalogs); }, 60000);
+        // What "捕获发送数据" and "捕获接收数据" would write.
+        sendCapture = EncodeCapture(CEditTextSink(g_wndSend->m_editMsg).Text());
+        recvCapture = EncodeCapture(CEditTextSink(g_wndRecv->m_editMsg).Text());
         dlg.reject();
     };
     theApp.InitInstance(shell);
@@ -92,5 +115,22 @@ TEST_F(DemoRecordingTest, TheDemosRecordingOpensInTsharkWithOnlyTheRealCrcFailur
             EXPECT_TRUE(row.contains(QStringLiteral("Checksum"))) << row.toStdString();
         }
     EXPECT_GE(nRows, 1) << summary;
+
+    // quelt-decode reads the same frames from the recording and from the capture files;
+    // the recording runs on after the windows were captured.
+    std::vector<std::string> recorded[2];
+    std::vector<std::string> captured[2];
+    EXPECT_TRUE(FramesByDirection(ReadOctets(path), recorded));
+    EXPECT_TRUE(FramesByDirection(sendCapture, captured));
+    EXPECT_TRUE(FramesByDirection(recvCapture, captured));
+    for (int nDir = 0; nDir < 2; ++nDir) {
+        ASSERT_GE(captured[nDir].size(), 5u) << nDir;
+        ASSERT_GE(recorded[nDir].size(), captured[nDir].size()) << nDir;
+        // The last one may have been arriving when the window was captured.
+        const std::size_t nLast = captured[nDir].size() - 1;
+        for (std::size_t i = 0; i < nLast; ++i)
+            EXPECT_EQ(captured[nDir][i], recorded[nDir][i]) << nDir << " " << i;
+        EXPECT_EQ(recorded[nDir][nLast].rfind(captured[nDir][nLast], 0), 0u) << nDir;
+    }
     std::filesystem::remove(path);
 }
