@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# ./run.sh        install what is missing, build, start Quelt
+# ./run.sh [--record FILE ...]  install what is missing, build, start Quelt (options go to quelt --demo)
 # ./run.sh test   install what is missing, build, run every test
 # ./run.sh fuzz [seconds]  build the fuzz targets with clang and run each that long
 set -euo pipefail
@@ -66,9 +66,9 @@ case "${1:-}" in
 esac
 install_missing
 case "${1:-}" in
-    "")
+    "" | --*)
         build build
-        exec ./build/quelt --demo
+        exec ./build/quelt --demo "$@"
         ;;
     test)
         build build
@@ -82,7 +82,7 @@ case "${1:-}" in
         run_tests build-tsan
         ;;
     *)
-        echo "usage: ./run.sh [test | fuzz [seconds]]" >&2
+        echo "usage: ./run.sh [test | fuzz [seconds] | --record FILE ...]" >&2
         exit 2
         ;;
 esac

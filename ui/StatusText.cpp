@@ -76,6 +76,8 @@ StatusText ComposeStatusText(const StatusFacts& facts)
     }
     text += kSeparator;
     text += facts.nAskMode == ASK_AUTO ? "自动问答" : "人工询问";
+    if (!facts.recording.empty())
+        text += std::string(kSeparator) + "记录中";
     text += kSeparator;
     text += LinkText(facts.engine);
     status.bAlarm = status.bAlarm || facts.engine.health == LinkHealth::FAILED;
@@ -84,6 +86,6 @@ StatusText ComposeStatusText(const StatusFacts& facts)
     if (const std::string paused = PauseText(facts.pauseFlags); !paused.empty())
         text += kSeparator + paused;
     if (!facts.recording.empty())
-        text += std::string(kSeparator) + "记录: " + facts.recording;
+        text += std::string(kSeparator) + "记录文件: " + facts.recording;
     return status;
 }

@@ -73,6 +73,11 @@ TEST(StatusTextTest, WhatNeedsTheOperatorIsRed)
          "|  暂停: 接收 结果", false},
         {"all paused", [](StatusFacts& f) { f.pauseFlags[0] = f.pauseFlags[1] = f.pauseFlags[2] = 1; },
          "|  输出全部暂停", false},
+        // Early, where a narrow screen still shows it; the file at the end.
+        {"recording", [](StatusFacts& f) { f.recording = "line.pcapng"; },
+         "|  自动问答  |  记录中  |  链路正常  |", false},
+        {"recording's file", [](StatusFacts& f) { f.recording = "line.pcapng"; }, "CRC错 2  |  记录文件: line.pcapng",
+         false},
     };
     for (const Case& c : cases) {
         StatusFacts facts = WorkingEngine();
