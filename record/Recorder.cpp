@@ -27,6 +27,12 @@ bool CPcapngRecorder::Open(const RecordingOptions& options, std::string& reason)
     return OpenFile(reason);
 }
 
+void CPcapngRecorder::OnError(std::function<void(const std::string&)> callback)
+{
+    std::lock_guard lock(m_mx);
+    m_OnError = std::move(callback);
+}
+
 bool CPcapngRecorder::IsOpen() const
 {
     std::lock_guard lock(m_mx);

@@ -35,7 +35,7 @@ public:
     bool IsOpen() const;
     // Said once, from the thread that wrote, when the disk refuses a write; the
     // recording then stops.
-    void OnError(std::function<void(const std::string&)> callback) { m_OnError = std::move(callback); }
+    void OnError(std::function<void(const std::string&)> callback);
 
     void OnRecord(const qdec::LineRecord& record) override;
     void Flush() override;

@@ -3,6 +3,8 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <mutex>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -202,4 +204,45 @@ TEST(RecordingTest, ARingKeepsTheNewestFilesEachOneWhole)
     EXPECT_GT(nPackets, 10'000u);
     EXPECT_EQ(recorder.Packets(), 40'000u);
     std::filesystem::remove_all(dir);
+}
+
+// The consumer thread as the running program has it: octets from another thread, records
+// to the sink in order, everything under way handed on at the stop.
+TEST(RecordingTest, TheConsumerThreadFramesWhatAnotherThreadTaps)
+{
+    CLineTap tap;
+    std::mutex mx;
+    std::vector<LineRecord> seen;
+    struct Sink : ITapSink {
+        std::mutex* pMx;
+        std::vector<LineRecord>* pSeen;
+        int nFlushes = 0;
+        void OnRecord(const LineRecord& r) override
+        {
+            std::lock_guard lock(*pMx);
+            pSeen->push_back(r);
+        }
+        void Flush() override { ++nFlushes; }
+    } sink;
+    sink.pMx = &mx;
+    sink.pSeen = &seen;
+    tap.AddSink(&sink);
+    tap.Start();
+    const std::vector<std::uint8_t> read = FromHex(kRead);
+    std::thread producer([&] {
+        for (int i = 0; i < 100; ++i) {
+            tap.OctetsNow(1, Direction::Sent, read.data(), 7);
+            tap.OctetsNow(1, Direction::Sent, read.data() + 7, 11);
+        }
+        tap.OctetsNow(1, Direction::Received, read.data(), 5);  // cut short by the stop
+    });
+    producer.join();
+    tap.Stop();
+    std::lock_guard lock(mx);
+    ASSERT_EQ(seen.size(), 101u);
+    for (int i = 0; i < 100; ++i)
+        EXPECT_EQ(ToHex(seen[static_cast<std::size_t>(i)].Octets), kRead) << i;
+    EXPECT_EQ(seen.back().kind, RecordKind::Truncated);
+    EXPECT_GE(sink.nFlushes, 1);
+    EXPECT_EQ(tap.LostOctets(), 0u);
 }
