@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "decode/Format.h"
 #include "decode/Link.h"
 #include "decode/Objects.h"
 
@@ -52,13 +53,6 @@ bool RequestCarriesObjects(int nFunction)
     default:
         return false;
     }
-}
-
-std::string Format(const char* pszFormat, auto... args)
-{
-    char text[160];
-    std::snprintf(text, sizeof text, pszFormat, args...);
-    return text;
 }
 
 // Bounds-checked little-endian reads over the fragment.

@@ -1,18 +1,13 @@
 #include "decode/Frame.h"
 
+#include "decode/Format.h"
+
 #include <cstdio>
 #include <ctime>
 
 namespace qdec {
 
 namespace {
-
-std::string Format(const char* pszFormat, auto... args)
-{
-    char text[160];
-    std::snprintf(text, sizeof text, pszFormat, args...);
-    return text;
-}
 
 std::string CrcFault(const char* pszWhat, const CrcCheck& c)
 {

@@ -1,4 +1,5 @@
 // Capture files and plain hex: octets written as text, framed as the line tap frames.
+#include <algorithm>
 #include <cctype>
 #include <cstdint>
 
@@ -39,23 +40,43 @@ std::vector<std::string> Lines(const std::string& content)
     return lines;
 }
 
-// A stream framed without times: one framer per direction, ended at the close.
+// A stream framed without times: one framer per direction, ended at the close. The
+// framers are timed by position in the text, so that the records can be put back in the
+// order of their first octets; the text has no times of its own.
 class CTextFramer {
 public:
     explicit CTextFramer(std::vector<LineRecord>& records) : m_Records(records) {}
 
     void Add(Direction dir, const std::vector<std::uint8_t>& octets)
     {
-        Framer(dir).Add(octets.data(), static_cast<int>(octets.size()), 0, 0, 0, m_Records);
+        const std::int64_t t = m_nPosition;
+        m_nPosition += static_cast<std::int64_t>(octets.size());
+        Framer(dir).Add(octets.data(), static_cast<int>(octets.size()), 0, t, t, m_Framed);
     }
-    void End(Direction dir) { Framer(dir).Flush(0, m_Records, true); }
+    void End(Direction dir) { Framer(dir).Flush(0, m_Framed, true); }
+    // Every record, in the order of the text, without the stand-in times.
+    void Finish()
+    {
+        End(Direction::Sent);
+        End(Direction::Received);
+        std::stable_sort(m_Framed.begin(), m_Framed.end(),
+                         [](const LineRecord& a, const LineRecord& b) { return a.tMonoUs < b.tMonoUs; });
+        for (LineRecord& r : m_Framed) {
+            r.tMonoUs = r.tMonoEndUs = 0;
+            m_Records.push_back(std::move(r));
+        }
+        m_Framed.clear();
+    }
 
 private:
+    static constexpr std::int64_t kNever = std::int64_t{1} << 62;  // no silence ends a frame
     CTapFramer& Framer(Direction dir) { return dir == Direction::Sent ? m_Sent : m_Received; }
 
     std::vector<LineRecord>& m_Records;
-    CTapFramer m_Sent{1, Direction::Sent, 1};
-    CTapFramer m_Received{1, Direction::Received, 1};
+    std::vector<LineRecord> m_Framed;
+    std::int64_t m_nPosition = 1;
+    CTapFramer m_Sent{1, Direction::Sent, kNever};
+    CTapFramer m_Received{1, Direction::Received, kNever};
 };
 
 }  // namespace
@@ -90,10 +111,13 @@ bool ReadCapture(const std::string& content, std::vector<LineRecord>& records, s
         }
         framer.Add(dir, octets);
     }
-    framer.End(Direction::Sent);
-    framer.End(Direction::Received);
-    for (LineRecord& r : records)
+    framer.Finish();
+    // A window keeps only its newest text, so its first octets may have lost their
+    // prefix; a frame's DIR bit says who sent it in any case.
+    for (LineRecord& r : records) {
+        SetDirectionByDirBit(r);
         r.PortName = "capture";
+    }
     return true;
 }
 

@@ -1,5 +1,8 @@
 #include "support/Files.h"
 
+#include <unistd.h>
+
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -12,4 +15,9 @@ std::string ReadOctets(const std::string& path)
 void WriteOctets(const std::string& path, const std::string& octets)
 {
     std::ofstream(path, std::ios::binary) << octets;
+}
+
+std::string TempPath(const std::string& name)
+{
+    return (std::filesystem::temp_directory_path() / ("quelt-" + std::to_string(getpid()) + "-" + name)).string();
 }

@@ -3,4 +3,6 @@
 #include <string>
 
 std::string ReadOctets(const std::string& path);
+// A path in the temporary folder that no other test process uses: quelt-<pid>-<name>.
+std::string TempPath(const std::string& name);
 void WriteOctets(const std::string& path, const std::string& octets);

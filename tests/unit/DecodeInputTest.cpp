@@ -22,12 +22,6 @@ namespace {
 const char kRead[] = "05 64 0B C4 36 00 AE 0C BA 7A C0 C0 01 3C 02 06 54 E0";
 const char kResponse[] = "05 64 0A 44 AE 0C 36 00 BF D6 C0 C0 81 00 00 9C E8";
 
-std::string TempPath(const char* pszName)
-{
-    return (std::filesystem::temp_directory_path() / (std::string("quelt-") + std::to_string(getpid()) + "-" + pszName))
-        .string();
-}
-
 // "COM2 => F 05 64 ..." per record.
 std::vector<std::string> Seen(const std::vector<LineRecord>& records)
 {
@@ -139,6 +133,12 @@ TEST(DecodeInputTest, CaptureFilesAndHexGiveTheFramesTheyShow)
     EXPECT_EQ(Seen(Read(capture)), (std::vector<std::string>{"capture => F " + std::string(kRead),
                                                               "capture <= F " + std::string(kResponse),
                                                               "capture => F " + std::string(kRead), "capture <= N 00"}));
+    // A window that dropped its oldest text: the first frame lost its "=> ", its DIR bit
+    // still says the master sent it.
+    EXPECT_EQ(Seen(Read(EncodeCapture("0C BA 7A C0 C0 01 3C 02 06 54 E0 \r\n=> " + std::string(kRead) + " \r\n<= "))),
+              (std::vector<std::string>{"capture <= N 0C BA 7A C0 C0 01 3C 02 06 54 E0", "capture => F " + std::string(kRead)}));
+    EXPECT_EQ(Seen(Read(EncodeCapture(std::string(kRead) + " \r\n<= " + std::string(kResponse) + " \r\n"))),
+              (std::vector<std::string>{"capture => F " + std::string(kRead), "capture <= F " + std::string(kResponse)}));
     EXPECT_EQ(Seen(Read("# a read and its answer\n0564 0BC4 3600 AE0C BA7A C0C0 013C 0206 54E0\n0x05,0x64,0x0A,0x44,0xAE,"
                         "0x0C,0x36,0x00,0xBF,0xD6,0xC0,0xC0,0x81,0x00,0x00,0x9C,0xE8\n")),
               (std::vector<std::string>{"hex => F " + std::string(kRead), "hex <= F " + std::string(kResponse)}));

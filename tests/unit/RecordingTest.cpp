@@ -47,12 +47,6 @@ std::vector<Packet> ReadWithLibpcap(const std::string& path, int* pLinktype = nu
     return packets;
 }
 
-std::string TempPath(const char* pszName)
-{
-    return (std::filesystem::temp_directory_path() / (std::string("quelt-") + std::to_string(getpid()) + "-" + pszName))
-        .string();
-}
-
 LineRecord Rec(RecordKind kind, Direction dir, const std::string& hex, std::int64_t tUs)
 {
     LineRecord r;
