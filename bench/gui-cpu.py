@@ -4,11 +4,13 @@ openbox, both ports on pseudo-terminals.
 
     bench/gui-cpu.py [--seconds 60] [--build build]
 
-Two runs, each measured over the given time after a settling period:
+Three runs, each measured over the given time after a settling period:
   silent     manual mode, nothing on either line (the GUI should find nothing to do);
   streaming  automatic mode against quelt-rtusim at 9600 bit/s (paced, values changing
              every second) behind COM2, and 960 octets a second of noise on COM1, with
-             all four monitoring windows shown.
+             all four monitoring windows shown;
+  recording  the same, recording both lines (quelt --record): the difference from
+             streaming is what the line tap and the pcapng recording cost.
 Prints the whole process and its GUI thread alone, in percent of one core.
 """
 import argparse
@@ -84,7 +86,7 @@ def xdo(display, *args):
 
 
 def window_of(display, title):
-    for _ in range(50):
+    for _ in range(300):
         out = subprocess.run(["xdotool", "search", "--name", title], env=dict(os.environ, DISPLAY=display),
                              capture_output=True, text=True).stdout.split()
         if out:
@@ -103,7 +105,7 @@ def measure(quelt_pid, seconds):
     return 100.0 * (p1 - p0) / CLK_TCK / elapsed, 100.0 * (g1 - g0) / CLK_TCK / elapsed
 
 
-def run(build, seconds, streaming):
+def run(build, seconds, streaming, record):
     work = tempfile.mkdtemp()
     display, helpers = start_display(work)
     com1_m, com1_s = os.openpty()
@@ -119,33 +121,38 @@ def run(build, seconds, streaming):
         threads.append(Relay(com1_m, com2_m))  # the far ends drained, never written
     for t in threads:
         t.start()
-    quelt = subprocess.Popen([os.path.join(build, "quelt"), "--com1", os.ttyname(com1_s), "--com2",
-                              os.ttyname(com2_s)], env=dict(os.environ, DISPLAY=display),
-                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    window_of(display, "Quelt DNP3")
-    time.sleep(2)
-    if streaming:
-        xdo(display, "mousemove", "35", "31", "click", "1")  # 参数设置
-        time.sleep(0.5)
-        xdo(display, "mousemove", "60", "101", "click", "1")  # 运行参数
-        dialog = window_of(display, "运行参数")
-        time.sleep(0.5)
-        xdo(display, "mousemove", "--window", dialog, "31", "32", "click", "1")  # 自动问答
-        xdo(display, "mousemove", "--window", dialog, "61", "207", "click", "1")  # 确认
-        time.sleep(0.5)
-        xdo(display, "mousemove", "159", "31", "click", "1")  # 信息窗口
-        time.sleep(0.5)
-        xdo(display, "mousemove", "183", "125", "click", "1")  # 告警窗口
-        xdo(display, "mousemove", "700", "700")
-    time.sleep(8)  # start-up sequence, windows drawn
-    result = measure(quelt.pid, seconds)
-    quelt.terminate()
-    quelt.wait()
-    for t in threads:
-        t.stop = True
-    for p in procs + helpers:
-        p.terminate()
-        p.wait()
+    quelt = None
+    try:
+        recording = ["--record", os.path.join(work, "line.pcapng")] if record else []
+        quelt = subprocess.Popen([os.path.join(build, "quelt"), "--com1", os.ttyname(com1_s), "--com2",
+                                  os.ttyname(com2_s)] + recording, env=dict(os.environ, DISPLAY=display),
+                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        window_of(display, "Quelt DNP3")
+        time.sleep(2)
+        if streaming:
+            xdo(display, "mousemove", "35", "31", "click", "1")  # 参数设置
+            time.sleep(0.5)
+            xdo(display, "mousemove", "60", "101", "click", "1")  # 运行参数
+            dialog = window_of(display, "运行参数")
+            time.sleep(0.5)
+            xdo(display, "mousemove", "--window", dialog, "31", "32", "click", "1")  # 自动问答
+            xdo(display, "mousemove", "--window", dialog, "61", "207", "click", "1")  # 确认
+            time.sleep(0.5)
+            xdo(display, "mousemove", "159", "31", "click", "1")  # 信息窗口
+            time.sleep(0.5)
+            xdo(display, "mousemove", "183", "125", "click", "1")  # 告警窗口
+            xdo(display, "mousemove", "700", "700")
+        time.sleep(8)  # start-up sequence, windows drawn
+        result = measure(quelt.pid, seconds)
+    finally:  # a run that fails leaves nothing behind
+        if quelt is not None:
+            quelt.terminate()
+            quelt.wait()
+        for t in threads:
+            t.stop = True
+        for p in procs + helpers:
+            p.terminate()
+            p.wait()
     return result
 
 
@@ -154,8 +161,8 @@ def main():
     parser.add_argument("--seconds", type=float, default=60)
     parser.add_argument("--build", default=os.path.join(os.path.dirname(__file__), "..", "build"))
     args = parser.parse_args()
-    for name, streaming in (("silent", False), ("streaming", True)):
-        process, gui = run(args.build, args.seconds, streaming)
+    for name, streaming, record in (("silent", False, False), ("streaming", True, False), ("recording", True, True)):
+        process, gui = run(args.build, args.seconds, streaming, record)
         print(f"{name:10s} process {process:5.2f} % of a core   GUI thread {gui:5.2f} %", flush=True)
 
 

@@ -150,8 +150,9 @@ void CLineTap::Run()
             bStop = m_bStop;
         }
         const std::int64_t tNowUs = Clock().MonotonicUs();
-        bDirty = bDirty || !chunks.empty();
-        tDeadlineUs = Process(chunks, tNowUs, bStop);
+        const Processed processed = Process(chunks, tNowUs, bStop);
+        tDeadlineUs = processed.tDeadlineUs;
+        bDirty = bDirty || processed.bDelivered;
         chunks.clear();
         if (bDirty && (bStop || tNowUs - tLastFlushUs >= kFlushUs)) {
             std::lock_guard lock(m_mxSinks);
@@ -165,7 +166,7 @@ void CLineTap::Run()
     }
 }
 
-std::int64_t CLineTap::Process(std::vector<Chunk>& chunks, std::int64_t tMonoNowUs, bool bEnd)
+CLineTap::Processed CLineTap::Process(std::vector<Chunk>& chunks, std::int64_t tMonoNowUs, bool bEnd)
 {
     std::vector<LineRecord> records;
     std::lock_guard lock(m_mxSinks);
@@ -202,19 +203,20 @@ std::int64_t CLineTap::Process(std::vector<Chunk>& chunks, std::int64_t tMonoNow
             }
         }
     }
-    std::int64_t tDeadlineUs = 0;
+    Processed processed;
     for (CTapFramer& framer : m_Framers) {
         framer.Flush(tMonoNowUs, records, bEnd);
         const std::int64_t t = framer.Deadline();
-        if (t != 0 && (tDeadlineUs == 0 || t < tDeadlineUs))
-            tDeadlineUs = t;
+        if (t != 0 && (processed.tDeadlineUs == 0 || t < processed.tDeadlineUs))
+            processed.tDeadlineUs = t;
     }
     if (nLostNow > 0 && !m_bLossSaid && m_OnFirstLoss) {
         m_bLossSaid = true;
         m_OnFirstLoss(nLostNow);
     }
+    processed.bDelivered = !records.empty();
     Deliver(records);
-    return tDeadlineUs;
+    return processed;
 }
 
 void CLineTap::Deliver(std::vector<LineRecord>& records)

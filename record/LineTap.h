@@ -73,8 +73,11 @@ private:
     static int Slot(int nPort, qdec::Direction dir) { return (nPort & 1) * 2 + (dir == qdec::Direction::Sent); }
 
     void Run();
-    // Returns the earliest moment a framer's silence runs out (0: none).
-    std::int64_t Process(std::vector<Chunk>& chunks, std::int64_t tMonoNowUs, bool bEnd);
+    struct Processed {
+        std::int64_t tDeadlineUs = 0;  // the earliest moment a framer's silence runs out
+        bool bDelivered = false;       // records went to the sinks
+    };
+    Processed Process(std::vector<Chunk>& chunks, std::int64_t tMonoNowUs, bool bEnd);
     void Deliver(std::vector<qdec::LineRecord>& records);
 
     std::size_t m_nCapacity;

@@ -160,8 +160,10 @@ void CSimRunner::WaitForTheLine()
     pollfd pfd{m_pLine->Descriptor(), POLLIN, 0};
     const int nReady = pfd.fd < 0 ? -1 : ::poll(&pfd, 1, nWaitMs);
     // A line that cannot be waited on, or that reports a hang-up at once (a pty nobody
-    // has opened yet), is looked at again after the wait instead.
-    if (nReady < 0 || (nReady > 0 && (pfd.revents & POLLIN) == 0))
+    // has opened yet, or whose other end went away: readable, yet nothing to read), is
+    // looked at again after the wait instead of at once.
+    if (nReady < 0 || (nReady > 0 && (pfd.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) ||
+        (nReady > 0 && (pfd.revents & POLLIN) == 0))
         std::this_thread::sleep_for(milliseconds(nWaitMs));
 }
 
