@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "decode/AppNames.h"
 #include "decode/Format.h"
 #include "decode/Link.h"
 #include "decode/Objects.h"
@@ -10,30 +11,6 @@
 namespace qdec {
 
 namespace {
-
-constexpr const char* kFunctionNames[] = {
-    "CONFIRM", "READ", "WRITE", "SELECT", "OPERATE", "DIRECT_OPERATE", "DIRECT_OPERATE_NR", "IMMED_FREEZE",
-    "IMMED_FREEZE_NR", "FREEZE_CLEAR", "FREEZE_CLEAR_NR", "FREEZE_AT_TIME", "FREEZE_AT_TIME_NR",
-    "COLD_RESTART", "WARM_RESTART", "INITIALIZE_DATA", "INITIALIZE_APPL", "START_APPL", "STOP_APPL",
-    "SAVE_CONFIG", "ENABLE_UNSOLICITED", "DISABLE_UNSOLICITED", "ASSIGN_CLASS", "DELAY_MEASURE",
-    "RECORD_CURRENT_TIME", "OPEN_FILE", "CLOSE_FILE", "DELETE_FILE", "GET_FILE_INFO", "AUTHENTICATE_FILE",
-    "ABORT_FILE", "ACTIVATE_CONFIG", "AUTHENTICATE_REQ", "AUTH_REQ_NO_ACK",
-};
-
-// IIN1 bits 0..7, then IIN2 bits 0..7.
-constexpr const char* kIinNames[16] = {
-    "BROADCAST", "CLASS_1_EVENTS", "CLASS_2_EVENTS", "CLASS_3_EVENTS", "NEED_TIME", "LOCAL_CONTROL",
-    "DEVICE_TROUBLE", "DEVICE_RESTART", "NO_FUNC_CODE_SUPPORT", "OBJECT_UNKNOWN", "PARAMETER_ERROR",
-    "EVENT_BUFFER_OVERFLOW", "ALREADY_EXECUTING", "CONFIG_CORRUPT", "RESERVED_2", "RESERVED_1",
-};
-
-constexpr const char* kCrobStatus[] = {
-    "SUCCESS", "TIMEOUT", "NO_SELECT", "FORMAT_ERROR", "NOT_SUPPORTED", "ALREADY_ACTIVE",
-    "HARDWARE_ERROR", "LOCAL", "TOO_MANY_OBJS", "NOT_AUTHORIZED", "AUTOMATION_INHIBIT",
-    "PROCESSING_LIMITED", "OUT_OF_RANGE",
-};
-constexpr const char* kCrobOperation[] = {"NUL", "PULSE_ON", "PULSE_OFF", "LATCH_ON", "LATCH_OFF"};
-constexpr const char* kCrobTrip[] = {"NUL", "CLOSE", "TRIP", "RESERVED"};
 
 bool IsResponse(int nFunction) { return nFunction == 0x81 || nFunction == 0x82 || nFunction == 0x83; }
 
@@ -300,7 +277,7 @@ int CAppDecoder::Points(int p, const Header& h, const ObjectType& type)
             const int nBit = static_cast<int>(m_r.Uint(nAt, 1) >> (k % 8) & 1);
             std::string text = Format("[%lld] %d", h.nStart + k, nBit);
             if (h.nGroup == 80 && nBit != 0 && h.nStart + k < 16)
-                text += std::string(" ") + kIinNames[h.nStart + k];
+                text += std::string(" ") + IinBitName(static_cast<int>(h.nStart + k));
             Add(3, std::move(text), nAt, 1);
         }
         return p + static_cast<int>(nOctets);
@@ -385,11 +362,10 @@ std::string CAppDecoder::PointText(int p, const ObjectType& type)
         const int nOp = nCode & 0x0F;
         const int nStatus = static_cast<int>(m_r.Uint(q + 10, 1)) & 0x7F;
         text = Format("code %02X %s %s%s%s, count %u, on %u ms, off %u ms, status %d %s", nCode,
-                      nOp < 5 ? kCrobOperation[nOp] : "UNDEFINED", kCrobTrip[nCode >> 6 & 3],
+                      CrobOperationName(nOp), CrobTripName(nCode >> 6),
                       (nCode & 0x10) != 0 ? " QUEUE" : "", (nCode & 0x20) != 0 ? " CLEAR" : "",
                       static_cast<unsigned>(m_r.Uint(q + 1, 1)), static_cast<unsigned>(m_r.Uint(q + 2, 4)),
-                      static_cast<unsigned>(m_r.Uint(q + 6, 4)), nStatus,
-                      nStatus < static_cast<int>(std::size(kCrobStatus)) ? kCrobStatus[nStatus] : "UNDEFINED");
+                      static_cast<unsigned>(m_r.Uint(q + 6, 4)), nStatus, CrobStatusName(nStatus));
         q += 11;
         break;
     }
@@ -426,37 +402,6 @@ std::string CAppDecoder::PointText(int p, const ObjectType& type)
 }
 
 }  // namespace
-
-const char* AppFunctionName(int nFunction)
-{
-    if (nFunction >= 0 && nFunction < static_cast<int>(std::size(kFunctionNames)))
-        return kFunctionNames[nFunction];
-    switch (nFunction) {
-    case 0x81:
-        return "RESPONSE";
-    case 0x82:
-        return "UNSOLICITED_RESPONSE";
-    case 0x83:
-        return "AUTHENTICATE_RESP";
-    default:
-        return "UNKNOWN";
-    }
-}
-
-std::string IinNames(std::uint16_t wIin)
-{
-    std::string names;
-    // IIN1 is the high octet; name its bits first.
-    for (int nBit = 0; nBit < 16; ++nBit) {
-        const int nMask = nBit < 8 ? 0x100 << nBit : 1 << (nBit - 8);
-        if ((wIin & nMask) != 0) {
-            if (!names.empty())
-                names += ' ';
-            names += kIinNames[nBit];
-        }
-    }
-    return names;
-}
 
 AppInfo DecodeApplication(std::span<const std::uint8_t> fragment, TimeConvention convention)
 {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "decode/AppNames.h"
 #include "decode/Description.h"
 #include "decode/Time.h"
 
@@ -28,9 +29,5 @@ struct AppInfo {
 };
 
 AppInfo DecodeApplication(std::span<const std::uint8_t> fragment, TimeConvention convention);
-
-const char* AppFunctionName(int nFunction);
-// The names of the IIN bits set, e.g. "DEVICE_RESTART NEED_TIME"; empty when none.
-std::string IinNames(std::uint16_t wIin);
 
 }  // namespace qdec
