@@ -1,0 +1,229 @@
+#include "monitor/AnalysedFrames.h"
+
+#include <sstream>
+
+using qdec::Direction;
+using qdec::RecordKind;
+
+namespace {
+
+struct Name {
+    const char* pszProtocol;
+    const char* pszChinese;
+};
+
+constexpr Name kFunctions[] = {
+    {"CONFIRM", "确认"},
+    {"READ", "读"},
+    {"WRITE", "写"},
+    {"SELECT", "选择"},
+    {"OPERATE", "执行"},
+    {"DIRECT_OPERATE", "直接执行"},
+    {"DIRECT_OPERATE_NR", "直接执行(不回答)"},
+    {"IMMED_FREEZE", "立即冻结"},
+    {"IMMED_FREEZE_NR", "立即冻结(不回答)"},
+    {"FREEZE_CLEAR", "冻结并清零"},
+    {"FREEZE_CLEAR_NR", "冻结并清零(不回答)"},
+    {"COLD_RESTART", "冷启动"},
+    {"WARM_RESTART", "热启动"},
+    {"ENABLE_UNSOLICITED", "允许主动上送"},
+    {"DISABLE_UNSOLICITED", "禁止主动上送"},
+    {"DELAY_MEASURE", "延时测量"},
+    {"RECORD_CURRENT_TIME", "记录当前时间"},
+    {"RESPONSE", "响应"},
+    {"UNSOLICITED_RESPONSE", "主动上送"},
+    {"RESET_LINK_STATES", "复位"},
+    {"TEST_LINK_STATES", "测试"},
+    {"REQUEST_LINK_STATUS", "请求链路状态"},
+    {"ACK", "确认"},
+    {"NACK", "否认"},
+    {"LINK_STATUS", "链路状态"},
+    {"NOT_SUPPORTED", "不支持"},
+    {"NOT_FUNCTIONING", "未工作"},
+    {"CONFIRMED_USER_DATA", "用户数据"},
+    {"UNCONFIRMED_USER_DATA", "用户数据"},
+};
+
+// IIN1 bits 0..7, then IIN2 bits 0..7, as the decoder names them.
+constexpr const char* kIin[16] = {
+    "广播", "有类1事件", "有类2事件", "有类3事件", "需要对时", "就地控制", "设备故障", "设备重启",
+    "功能码不支持", "对象未知", "参数错误", "事件缓冲溢出", "操作已在执行", "配置损坏", "保留2", "保留1",
+};
+
+const char* Chinese(const char* pszProtocol)
+{
+    for (const Name& name : kFunctions)
+        if (std::string_view(name.pszProtocol) == pszProtocol)
+            return name.pszChinese;
+    return pszProtocol;
+}
+
+std::string IinText(std::uint16_t wIin)
+{
+    std::string text;
+    for (int nBit = 0; nBit < 16; ++nBit) {
+        const int nMask = nBit < 8 ? 0x100 << nBit : 1 << (nBit - 8);
+        if ((wIin & nMask) != 0)
+            text += std::string(text.empty() ? "" : " ") + kIin[nBit];
+    }
+    return text;
+}
+
+// "60.2 60.3" → "类1 类2"; other objects as they are.
+std::string Objects(const std::string& summary)
+{
+    std::istringstream words(summary);
+    std::string word;
+    std::string text;
+    while (words >> word) {
+        if (word.size() == 4 && word.compare(0, 3, "60.") == 0 && word[3] >= '1' && word[3] <= '4')
+            word = std::string("类") + static_cast<char>(word[3] - 1);
+        text += (text.empty() ? "" : " ") + word;
+    }
+    return text;
+}
+
+bool AnswerExpected(int nFunction)
+{
+    switch (nFunction) {
+    case 0:   // CONFIRM
+    case 6:   // DIRECT_OPERATE_NR
+    case 8:   // IMMED_FREEZE_NR
+    case 10:  // FREEZE_CLEAR_NR
+    case 12:  // FREEZE_AT_TIME_NR
+    case 33:  // AUTH_REQ_NO_ACK
+        return false;
+    default:
+        return nFunction < 0x80;
+    }
+}
+
+std::int64_t StartUs(const qdec::LineRecord& r) { return r.tMonoUs != 0 ? r.tMonoUs : r.tWallUs; }
+std::int64_t EndUs(const qdec::LineRecord& r) { return r.tMonoEndUs != 0 ? r.tMonoEndUs : StartUs(r); }
+
+}  // namespace
+
+std::string ChineseSummary(const qdec::FrameDescription& d)
+{
+    const qdec::LineRecord& r = d.Record;
+    const std::string n = std::to_string(r.Octets.size());
+    switch (r.kind) {
+    case RecordKind::Noise:
+        return "噪声 " + n + " 字节";
+    case RecordKind::Lost:
+        return "监听丢失 " + std::to_string(r.nLost) + " 字节";
+    case RecordKind::Truncated:
+        return "截断 " + n + " 字节";
+    case RecordKind::Frame:
+        break;
+    }
+    const qdec::LinkHeader& h = d.Link.header;
+    std::string text;
+    if (d.App.bPresent) {
+        text = Chinese(qdec::AppFunctionName(d.App.nFunction));
+        const std::string objects = Objects(d.App.ObjectSummary);
+        const bool bResponse = d.App.nFunction >= 0x81;
+        const bool bObjectsFirst = !bResponse && !objects.empty();
+        if (bObjectsFirst)
+            text += " " + objects;
+        text += (bObjectsFirst ? "  seq " : " seq ") + std::to_string(d.App.nSeq);
+        if (d.App.bHasIin && d.App.wIin != 0)
+            text += "  IIN " + IinText(d.App.wIin);
+        if (bResponse && !objects.empty())
+            text += "  " + objects;
+        if (!d.App.Fault.empty())
+            text += "  (对象错)";
+        return text;
+    }
+    text = std::string("链路 ") + Chinese(qdec::LinkFunctionName(h.bPrm, h.nFunction)) + " " + std::to_string(h.nSrc) +
+           "→" + std::to_string(h.nDest);
+    if (d.CrcText != "ok")
+        text += "  CRC错";
+    else if (d.Transport.bPresent && !d.bFragment)
+        text += "  分段 seq " + std::to_string(d.Transport.nSeq);
+    return text;
+}
+
+AnalysedFrame CFrameAnalyser::Analyse(qdec::LineRecord record)
+{
+    AnalysedFrame f;
+    f.nNumber = m_nNext++;
+    f.d = m_Decoder.Describe(std::move(record));
+    f.dIntervalMs = f.d.dDeltaMs;
+    f.Summary = ChineseSummary(f.d);
+    const qdec::LineRecord& r = f.d.Record;
+    const int nPort = r.nPort & 1;
+    if (r.kind != RecordKind::Frame || !f.d.Link.CrcOk())
+        return f;
+    const qdec::LinkHeader& h = f.d.Link.header;
+    const auto answer = [&](Pending& pending) {
+        if (pending.nNumber == 0)
+            return;
+        f.nAnswers = pending.nNumber;
+        f.dResponseMs = static_cast<double>(StartUs(r) - pending.tEndUs) / 1000.0;
+        pending = {};
+    };
+    if (r.dir == Direction::Sent) {
+        if (h.bPrm && (h.nFunction == 0 || h.nFunction == 2 || h.nFunction == 3 || h.nFunction == 9)) {
+            m_Link[nPort] = {f.nNumber, EndUs(r), -1};
+            f.bRequest = true;
+        }
+        if (f.d.bFragment && f.d.App.bPresent && AnswerExpected(f.d.App.nFunction)) {
+            m_App[nPort] = {f.nNumber, EndUs(r), f.d.App.nSeq};
+            f.bRequest = true;
+        }
+        return f;
+    }
+    if (!h.bPrm) {
+        answer(m_Link[nPort]);
+        return f;
+    }
+    if (f.d.Transport.bPresent && f.d.Transport.bFir)
+        m_tFirUs[nPort] = StartUs(r);  // a long answer counts from its first segment
+    if (f.d.bFragment && f.d.App.bPresent && f.d.App.nFunction == 0x81 && f.d.App.nSeq == m_App[nPort].nAppSeq &&
+        m_App[nPort].nNumber != 0) {
+        const std::int64_t tFirstUs = m_tFirUs[nPort] != 0 ? m_tFirUs[nPort] : StartUs(r);
+        f.nAnswers = m_App[nPort].nNumber;
+        f.dResponseMs = static_cast<double>(tFirstUs - m_App[nPort].tEndUs) / 1000.0;
+        m_App[nPort] = {};
+    }
+    return f;
+}
+
+void CAnalysedFrames::OnRecord(const qdec::LineRecord& record)
+{
+    std::lock_guard lock(m_mx);
+    m_Arrived.push_back(m_Analyser.Analyse(record));
+    if (m_Arrived.size() > kMaxFrames) {  // the GUI has not come for a long time
+        const std::size_t nOver = m_Arrived.size() - kMaxFrames;
+        m_Arrived.erase(m_Arrived.begin(), m_Arrived.begin() + static_cast<long>(nOver));
+        m_nDroppedArrived += nOver;
+    }
+}
+
+std::size_t CAnalysedFrames::TakeNew()
+{
+    std::vector<AnalysedFrame> arrived;
+    {
+        std::lock_guard lock(m_mx);
+        arrived.swap(m_Arrived);
+        m_nDropped += m_nDroppedArrived;
+        m_nDroppedArrived = 0;
+    }
+    for (AnalysedFrame& f : arrived)
+        m_Frames.push_back(std::move(f));
+    while (m_Frames.size() > kMaxFrames) {
+        m_Frames.pop_front();
+        ++m_nDropped;
+    }
+    return arrived.size();
+}
+
+void CAnalysedFrames::Clear()
+{
+    std::lock_guard lock(m_mx);
+    m_Arrived.clear();
+    m_Frames.clear();
+    m_nDropped = 0;
+    m_nDroppedArrived = 0;
+}
