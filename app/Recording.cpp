@@ -36,6 +36,10 @@ void StartLineTap()
     InstallLineTap(&g_Tap);
 }
 
+void AddTapSink(ITapSink* pSink) { g_Tap.AddSink(pSink); }
+
+void RemoveTapSink(ITapSink* pSink) { g_Tap.RemoveSink(pSink); }
+
 void StopLineTap()
 {
     InstallLineTap(nullptr);

@@ -4,6 +4,8 @@
 // line or the menu and runs until stopped, the disk refuses, or the program ends.
 #include <string>
 
+class ITapSink;
+
 struct RecordingRequest {
     std::string Path;
     int nMaxMb = 0;  // > 0: a ring of files this size
@@ -15,6 +17,9 @@ void SetStartupRecording(const RecordingRequest& request);
 const RecordingRequest& StartupRecording();
 
 void StartLineTap();
+// A sink of the running program's tap (the analysis window); removed, it hears no more.
+void AddTapSink(ITapSink* pSink);
+void RemoveTapSink(ITapSink* pSink);
 // Ends any recording, frames what is left and flushes it.
 void StopLineTap();
 

@@ -14,6 +14,7 @@ StartupPlacement ComputeStartupPlacement(int W, int H)
     p.result = {0, kStripHeight, 3 * W / 8, H - 74};
     p.alarm = {W / 8, 6 * H / 8, 6 * W / 8, H / 8};
     p.capture = {W / 8, 2 * H / 8, 6 * W / 8, 5 * H / 8};
+    p.analysis = {W / 16, H / 8, 14 * W / 16, 6 * H / 8};  // wide: a list, its detail and octets
     return p;
 }
 

@@ -20,7 +20,7 @@ constexpr int kStripHeight = 46;  // the main window across the top of the scree
 constexpr int kBottomFree = 28;   // left free below the windows
 
 struct StartupPlacement {
-    WndPos recv, send, result, alarm, capture;
+    WndPos recv, send, result, alarm, capture, analysis;
 };
 
 // Where start-up puts the five monitoring windows on a W x H desktop: the result window on

@@ -12,6 +12,7 @@ enum MainMenuId {
     ID_WND_SEND = 32778,
     ID_WND_RESULT = 32779,
     ID_WND_ALARM = 32780,
+    ID_WND_ANALYSIS = 32833,  // "报文分析窗口", after the Part's four
     ID_CAPTURE_SEND = 32788,
     ID_SHOW_CAPTURE = 32789,
     ID_CAPTURE_RECV = 32799,

@@ -4,6 +4,7 @@ const PauseItem kPauseItems[kPauseWindows] = {
     {32781, 0, "接收暂停显示", "接收继续显示"},
     {32783, 2, "发送暂停显示", "发送继续显示"},
     {32785, 4, "结果暂停刷新", "结果继续刷新"},
+    {32834, 6, "分析暂停显示", "分析继续显示"},
 };
 
 const char* PauseItemText(PauseWindow window, int bPaused)

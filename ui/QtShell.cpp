@@ -5,6 +5,7 @@
 #include <QTimer>
 
 #include "monitor/AlarmMessage.h"
+#include "monitor/AnalysisWindow.h"
 #include "monitor/LoadQueltData.h"
 #include "monitor/RecvMessage.h"
 #include "monitor/ResultMessage.h"
@@ -18,6 +19,7 @@ CSendMessage* g_wndSend = nullptr;
 CResultMessage* g_wndResult = nullptr;
 CAlarmMessage* g_wndAlarm = nullptr;
 CLoadQueltData* g_wndCapture = nullptr;
+CAnalysisWindow* g_wndAnalysis = nullptr;
 
 struct CQtShell::Windows {
     CRecvMessage recv;
@@ -25,6 +27,7 @@ struct CQtShell::Windows {
     CResultMessage result;
     CAlarmMessage alarm;
     CLoadQueltData capture;
+    CAnalysisWindow analysis;
 };
 
 CQtShell::CQtShell() { QApplication::setWindowIcon(AppIcon()); }  // every window shows it
@@ -36,6 +39,7 @@ CQtShell::~CQtShell()
     g_wndResult = nullptr;
     g_wndAlarm = nullptr;
     g_wndCapture = nullptr;
+    g_wndAnalysis = nullptr;
 }
 
 void CQtShell::DesktopSize(int& W, int& H) const { ::DesktopSize(W, H); }
@@ -49,6 +53,7 @@ bool CQtShell::CreateMonitorWindows(const StartupPlacement& placement)
     g_wndResult = &w.result;
     g_wndAlarm = &w.alarm;
     g_wndCapture = &w.capture;
+    g_wndAnalysis = &w.analysis;
 
     const struct {
         QWidget* pWindow;
@@ -58,7 +63,7 @@ bool CQtShell::CreateMonitorWindows(const StartupPlacement& placement)
     } steps[] = {
         {&w.recv, placement.recv, true, true},       {&w.send, placement.send, true, true},
         {&w.result, placement.result, true, true},   {&w.alarm, placement.alarm, false, false},
-        {&w.capture, placement.capture, false, false},
+        {&w.capture, placement.capture, false, false}, {&w.analysis, placement.analysis, false, false},
     };
     for (const auto& s : steps) {
         PlaceWindow(s.pWindow, s.pos, s.bFixedSize);

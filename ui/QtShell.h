@@ -1,5 +1,5 @@
 #pragma once
-// The Qt side of start-up: the five monitoring windows and the main dialog's run.
+// The Qt side of start-up: the six monitoring windows and the main dialog's run.
 #include <functional>
 #include <memory>
 
@@ -10,6 +10,7 @@ class CSendMessage;
 class CResultMessage;
 class CAlarmMessage;
 class CLoadQueltData;
+class CAnalysisWindow;
 class CQueltDlg;
 
 // The monitoring windows, alive from start-up until the shell ends.
@@ -18,6 +19,7 @@ extern CSendMessage* g_wndSend;
 extern CResultMessage* g_wndResult;
 extern CAlarmMessage* g_wndAlarm;
 extern CLoadQueltData* g_wndCapture;
+extern CAnalysisWindow* g_wndAnalysis;
 
 class CQtShell : public IQueltShell {
 public:

@@ -36,7 +36,7 @@ std::string CountsText(const EngineCounts& c)
 
 std::string PauseText(const int (&flags)[kPauseWindows])
 {
-    static const char* const kNames[kPauseWindows] = {"接收", "发送", "结果"};
+    static const char* const kNames[kPauseWindows] = {"接收", "发送", "结果", "分析"};
     std::string paused;
     int nPaused = 0;
     for (int w = 0; w < kPauseWindows; ++w) {

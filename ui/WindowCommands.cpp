@@ -5,6 +5,7 @@
 
 #include "core/TrafficLines.h"
 #include "monitor/AlarmMessage.h"
+#include "monitor/AnalysisWindow.h"
 #include "monitor/RecvMessage.h"
 #include "monitor/ResultMessage.h"
 #include "monitor/SendMessage.h"
@@ -27,6 +28,7 @@ const WindowItem kWindowItems[] = {
     {ID_WND_SEND, SHOW_SEND, [] { return static_cast<QWidget*>(g_wndSend); }},
     {ID_WND_RESULT, SHOW_RESULT, [] { return static_cast<QWidget*>(g_wndResult); }},
     {ID_WND_ALARM, 0, [] { return static_cast<QWidget*>(g_wndAlarm); }},
+    {ID_WND_ANALYSIS, 0, [] { return static_cast<QWidget*>(g_wndAnalysis); }},
 };
 
 const WindowItem* FindWindowItem(int nId)
@@ -59,6 +61,8 @@ int* PauseFlag(PauseWindow window)
         return g_wndSend != nullptr ? &g_wndSend->m_bPause : nullptr;
     case PAUSE_RESULT:
         return g_wndResult != nullptr ? &g_wndResult->m_bPause : nullptr;
+    case PAUSE_ANALYSIS:
+        return g_wndAnalysis != nullptr ? &g_wndAnalysis->m_bPause : nullptr;
     }
     return nullptr;
 }

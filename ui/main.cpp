@@ -43,6 +43,7 @@ int main(int argc, char* argv[])
 
     int nQtArgc = 1;  // the options are ours, not Qt's
     QApplication app(nQtArgc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Quelt"));  // settings: ~/.config/Quelt/Quelt.conf
     QApplication::setApplicationName(QStringLiteral("Quelt"));
     QApplication::setApplicationVersion(QStringLiteral(QUELT_VERSION));
     QApplication::setQuitOnLastWindowClosed(false);

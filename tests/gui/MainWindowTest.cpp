@@ -16,6 +16,7 @@
 #include "gui/AppRun.h"
 #include "gui/EventLoop.h"
 #include "monitor/AlarmMessage.h"
+#include "monitor/AnalysisWindow.h"
 #include "monitor/LoadQueltData.h"
 #include "monitor/RecvMessage.h"
 #include "monitor/ResultMessage.h"
@@ -72,11 +73,13 @@ const std::vector<Popup> kExpectedMenu = {
       {"遥控选点命令", 32807, {}},
       {"遥控执行命令", 32808, {}},
       {"遥控(选点并执行)命令", 32817, {}}}},
-    {"信息窗口", {{"接收窗口", 32777, {}}, {"发送窗口", 32778, {}}, {"结果窗口", 32779, {}}, {"告警窗口", 32780, {}}}},
+    {"信息窗口",
+     {{"接收窗口", 32777, {}}, {"发送窗口", 32778, {}}, {"结果窗口", 32779, {}}, {"告警窗口", 32780, {}}, {"报文分析窗口", 32833, {}}}},
     {"信息控制",
      {{"接收暂停显示", 32781, {}},
       {"发送暂停显示", 32783, {}},
       {"结果暂停刷新", 32785, {}},
+      {"分析暂停显示", 32834, {}},
       {"全部暂停", 32786, {}},
       {"全部继续", 32787, {}}}},
     {"捕获数据", {{"捕获接收数据", 32799, {}}, {"捕获发送数据", 32788, {}}, {"显示捕获数据", 32789, {}}, {"开始记录(pcapng)...", 32830, {}}}},
@@ -275,13 +278,18 @@ TEST_F(MainWindowTest, PauseItemsSayWhatTheyDoNextAndGroupItemsFollow)
         dlg.MenuAction(32785)->trigger();
         EXPECT_EQ(textAt(4), "结果继续刷新");
         EXPECT_EQ(g_wndResult->m_bPause, 1);
+        EXPECT_EQ(groups(), std::pair(true, true));
+        dlg.MenuAction(32834)->trigger();
+        EXPECT_EQ(textAt(6), "分析继续显示");
+        EXPECT_EQ(g_wndAnalysis->m_bPause, 1);
         EXPECT_EQ(groups(), std::pair(false, true));
 
         dlg.MenuAction(32787)->trigger();  // continue all
         EXPECT_EQ(textAt(0), "接收暂停显示");
         EXPECT_EQ(textAt(2), "发送暂停显示");
         EXPECT_EQ(textAt(4), "结果暂停刷新");
-        EXPECT_EQ(g_wndRecv->m_bPause + g_wndSend->m_bPause + g_wndResult->m_bPause, 0);
+        EXPECT_EQ(textAt(6), "分析暂停显示");
+        EXPECT_EQ(g_wndRecv->m_bPause + g_wndSend->m_bPause + g_wndResult->m_bPause + g_wndAnalysis->m_bPause, 0);
         EXPECT_EQ(groups(), std::pair(true, false));
 
         dlg.MenuAction(32783)->trigger();
@@ -290,7 +298,7 @@ TEST_F(MainWindowTest, PauseItemsSayWhatTheyDoNextAndGroupItemsFollow)
         EXPECT_EQ(groups(), std::pair(true, false));
 
         dlg.MenuAction(32786)->trigger();  // pause all
-        EXPECT_EQ(g_wndRecv->m_bPause + g_wndSend->m_bPause + g_wndResult->m_bPause, 3);
+        EXPECT_EQ(g_wndRecv->m_bPause + g_wndSend->m_bPause + g_wndResult->m_bPause + g_wndAnalysis->m_bPause, 4);
         EXPECT_EQ(textAt(0), "接收继续显示");
         EXPECT_EQ(groups(), std::pair(false, true));
     });

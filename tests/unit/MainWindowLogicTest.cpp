@@ -7,20 +7,18 @@
 #include "dialog/IntegerField.h"
 #include "ui/PauseState.h"
 
-TEST(PauseStateTest, GroupItemsFollowTheThreeFlags)
+TEST(PauseStateTest, GroupItemsFollowTheFourFlags)
 {
-    const struct {
-        int flags[3];
-        bool bPauseAll, bContinueAll;
-    } cases[] = {
-        {{0, 0, 0}, true, false}, {{1, 0, 0}, true, true}, {{0, 1, 0}, true, true},
-        {{0, 0, 1}, true, true},  {{1, 1, 0}, true, true}, {{1, 0, 1}, true, true},
-        {{0, 1, 1}, true, true},  {{1, 1, 1}, false, true},
-    };
-    for (const auto& c : cases) {
-        const PauseGroupState s = ComputePauseGroupState(c.flags);
-        EXPECT_EQ(s.bPauseAllEnabled, c.bPauseAll) << c.flags[0] << c.flags[1] << c.flags[2];
-        EXPECT_EQ(s.bContinueAllEnabled, c.bContinueAll) << c.flags[0] << c.flags[1] << c.flags[2];
+    for (int nMask = 0; nMask < 1 << kPauseWindows; ++nMask) {
+        int flags[kPauseWindows] = {};
+        int nPaused = 0;
+        for (int w = 0; w < kPauseWindows; ++w) {
+            flags[w] = nMask >> w & 1;
+            nPaused += flags[w];
+        }
+        const PauseGroupState s = ComputePauseGroupState(flags);
+        EXPECT_EQ(s.bPauseAllEnabled, nPaused < kPauseWindows) << nMask;
+        EXPECT_EQ(s.bContinueAllEnabled, nPaused > 0) << nMask;
     }
 }
 
@@ -35,6 +33,7 @@ TEST(PauseStateTest, EachItemNamesWhatItDoesNext)
         {PAUSE_RECV, 32781, 0, "接收暂停显示", "接收继续显示"},
         {PAUSE_SEND, 32783, 2, "发送暂停显示", "发送继续显示"},
         {PAUSE_RESULT, 32785, 4, "结果暂停刷新", "结果继续刷新"},
+        {PAUSE_ANALYSIS, 32834, 6, "分析暂停显示", "分析继续显示"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(kPauseItems[c.window].nId, c.nId);

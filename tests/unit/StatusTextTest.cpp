@@ -71,7 +71,7 @@ TEST(StatusTextTest, WhatNeedsTheOperatorIsRed)
              f.pauseFlags[PAUSE_RESULT] = 1;
          },
          "|  暂停: 接收 结果", false},
-        {"all paused", [](StatusFacts& f) { f.pauseFlags[0] = f.pauseFlags[1] = f.pauseFlags[2] = 1; },
+        {"all paused", [](StatusFacts& f) { f.pauseFlags[0] = f.pauseFlags[1] = f.pauseFlags[2] = f.pauseFlags[3] = 1; },
          "|  输出全部暂停", false},
         // Early, where a narrow screen still shows it; the file at the end.
         {"recording", [](StatusFacts& f) { f.recording = "line.pcapng"; },
