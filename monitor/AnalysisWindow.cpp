@@ -72,6 +72,12 @@ CAnalysisWindow::CAnalysisWindow()
     m_pTable->setSelectionMode(QAbstractItemView::SingleSelection);
     m_pTable->verticalHeader()->setVisible(false);
     m_pTable->verticalHeader()->setDefaultSectionSize(m_pTable->fontMetrics().height() + 4);
+    // Room for what each column holds; the summary takes the rest.
+    const int nChar = m_pTable->fontMetrics().horizontalAdvance(QLatin1Char('0'));
+    constexpr int kChars[kFrameColumns] = {13, 7, 6, 5, 6, 0, 10, 8};
+    for (int c = 0; c < kFrameColumns; ++c)
+        if (kChars[c] > 0)
+            m_pTable->setColumnWidth(c, (kChars[c] + 2) * nChar);
     m_pTable->horizontalHeader()->setStretchLastSection(false);
     m_pTable->horizontalHeader()->setSectionResizeMode(COL_SUMMARY, QHeaderView::Stretch);
     m_pTable->setWordWrap(false);
@@ -92,6 +98,10 @@ CAnalysisWindow::CAnalysisWindow()
 
     m_pDetail->setObjectName(QString::number(ID_DETAIL));
     m_pDetail->setHeaderHidden(true);
+    // Long lines scroll rather than end in "...".
+    m_pDetail->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    m_pDetail->header()->setStretchLastSection(false);
+    m_pDetail->setTextElideMode(Qt::ElideNone);
     connect(m_pDetail, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* pItem) { MarkItem(pItem); });
     m_pHex->setObjectName(QString::number(ID_HEX));
     m_pHex->setReadOnly(true);

@@ -46,3 +46,21 @@ inline bool WaitUntilFramed(std::initializer_list<const QWidget*> windows, int n
         },
         nMilliseconds);
 }
+
+// Counts the events of one type an object receives.
+class EventCounter : public QObject {
+public:
+    EventCounter(QObject* pWatched, QEvent::Type type) : m_Type(type) { pWatched->installEventFilter(this); }
+    int nCount = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* pEvent) override
+    {
+        if (pEvent->type() == m_Type)
+            ++nCount;
+        return false;
+    }
+
+private:
+    QEvent::Type m_Type;
+};

@@ -18,24 +18,6 @@
 
 namespace {
 
-// Counts the events of one type a widget receives.
-class EventCounter : public QObject {
-public:
-    EventCounter(QObject* pWatched, QEvent::Type type) : m_Type(type) { pWatched->installEventFilter(this); }
-    int nCount = 0;
-
-protected:
-    bool eventFilter(QObject*, QEvent* pEvent) override
-    {
-        if (pEvent->type() == m_Type)
-            ++nCount;
-        return false;
-    }
-
-private:
-    QEvent::Type m_Type;
-};
-
 std::string TextOf(const CStatusLine& line) { return line.FullText().toStdString(); }
 
 }  // namespace

@@ -1,0 +1,153 @@
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTableView>
+#include <QTreeWidget>
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+#include "app/Quelt.h"
+#include "app/RunState.h"
+#include "decode/input/Inputs.h"
+#include "gui/EventLoop.h"
+#include "monitor/AnalysisWindow.h"
+#include "monitor/FrameTableModel.h"
+#include "sim/DemoRtu.h"
+#include "support/Files.h"
+#include "support/StateReset.h"
+#include "ui/MainMenu.h"
+#include "ui/QtShell.h"
+#include "ui/QueltDlg.h"
+
+class AnalysisWindowTest : public SharedStateTest {};
+
+namespace {
+
+std::string Cell(const CFrameTableModel& model, int nRow, FrameColumn column)
+{
+    return model.data(model.index(nRow, column), Qt::DisplayRole).toString().toStdString();
+}
+
+// The first row whose summary starts so, or -1.
+int RowOf(const CFrameTableModel& model, const std::string& summary)
+{
+    for (int r = 0; r < model.rowCount(); ++r)
+        if (Cell(model, r, COL_SUMMARY).rfind(summary, 0) == 0)
+            return r;
+    return -1;
+}
+
+int Lines(const std::string& text)
+{
+    int n = 0;
+    for (const char ch : text)
+        n += ch == '\n';
+    return n;
+}
+
+}  // namespace
+
+// The demo's traffic, against an RTU that spoils every fourth frame, as an operator meets
+// it in the window: from the menu, the list of meanings, a frame's layers and octets, the
+// spoilt frames found with one filter and exported, the pause.
+TEST_F(AnalysisWindowTest, TheDemosTrafficIsListedExplainedFilteredExportedAndPaused)
+{
+    SimOptions options = CDemoRtu::DemoOptions();
+    options.nCorruptEvery = 4;
+    CDemoRtu demo;
+    ASSERT_TRUE(demo.Start(options));
+    SetAutoStart(true);
+    CQtShell shell;
+    shell.OnMainDialogUp = [&](CQueltDlg& dlg) {
+        ASSERT_NE(g_wndAnalysis, nullptr);
+        EXPECT_FALSE(g_wndAnalysis->isVisible());
+        dlg.MenuAction(ID_WND_ANALYSIS)->trigger();
+        EXPECT_TRUE(g_wndAnalysis->isVisible());
+        EXPECT_TRUE(dlg.MenuAction(ID_WND_ANALYSIS)->isChecked());
+        CAnalysisWindow& w = *g_wndAnalysis;
+        const CFrameTableModel& model = *w.Model();
+
+        // The link reset and its ACK, then the start-up sequence up to the read of the
+        // analogs, and a spoilt frame.
+        ASSERT_TRUE(ProcessEventsUntil(
+            [&] { return RowOf(model, "读 30.2") >= 0 && RowOf(model, "链路 用户数据 54→3246  CRC错") >= 0; }, 60000));
+        const int nReset = RowOf(model, "链路 复位 3246→54");
+        ASSERT_EQ(nReset, 0);
+        EXPECT_EQ(Cell(model, 0, COL_DIRECTION), "发送");
+        EXPECT_EQ(Cell(model, 0, COL_PORT), "COM2");
+        EXPECT_EQ(Cell(model, 1, COL_SUMMARY), "链路 确认 54→3246");
+        EXPECT_EQ(Cell(model, 1, COL_DIRECTION), "接收");
+        EXPECT_FALSE(Cell(model, 1, COL_RESPONSE).empty());  // answered: its time is there
+        EXPECT_EQ(model.FrameAt(1)->nAnswers, model.FrameAt(0)->nNumber);
+        EXPECT_TRUE(Cell(model, 0, COL_RESPONSE).empty());
+
+        // A read: its layers, and the application header marked among its octets.
+        auto* pTable = w.findChild<QTableView*>(QString::number(CAnalysisWindow::ID_TABLE));
+        auto* pTree = w.findChild<QTreeWidget*>(QString::number(CAnalysisWindow::ID_DETAIL));
+        auto* pHex = w.findChild<QPlainTextEdit*>(QString::number(CAnalysisWindow::ID_HEX));
+        const int nRead = RowOf(model, "读 30.2");
+        pTable->selectRow(nRead);
+        ASSERT_EQ(pTree->topLevelItemCount(), 1);
+        QTreeWidgetItem* pApplication = nullptr;
+        for (QTreeWidgetItemIterator it(pTree); *it != nullptr; ++it)
+            if ((*it)->text(0).startsWith(QStringLiteral("应用层")))
+                pApplication = *it;
+        ASSERT_NE(pApplication, nullptr);
+        EXPECT_TRUE(pApplication->text(0).contains(QStringLiteral("READ (1)")));
+        EXPECT_EQ(pHex->toPlainText().left(6), QStringLiteral("0000  "));
+        const int nCrcMarks = pHex->extraSelections().size();
+        EXPECT_EQ(nCrcMarks, 4);  // header CRC and one block's
+        pTree->setCurrentItem(pApplication);
+        const QList<QTextEdit::ExtraSelection> marks = pHex->extraSelections();
+        ASSERT_EQ(marks.size(), nCrcMarks + 2);  // application control and function
+        EXPECT_EQ(marks.back().cursor.selectedText(), QStringLiteral("01"));  // READ
+
+        // One filter finds the spoilt frames.
+        w.findChild<QCheckBox*>(QString::number(CAnalysisWindow::ID_FAULTS))->setChecked(true);
+        ASSERT_GT(model.rowCount(), 0);
+        for (int r = 0; r < model.rowCount(); ++r)
+            EXPECT_TRUE(model.FrameAt(r)->d.bFault) << Cell(model, r, COL_SUMMARY);
+        EXPECT_NE(Cell(model, 0, COL_CRC), "正确");
+        const int nFaults = model.rowCount();
+        const std::string csv = TempPath("faults.csv");
+        const std::string pcapng = TempPath("faults.pcapng");
+        std::string reason;
+        ASSERT_TRUE(w.Export(CAnalysisWindow::EXPORT_CSV, csv, false, reason)) << reason;
+        ASSERT_TRUE(w.Export(CAnalysisWindow::EXPORT_PCAPNG, pcapng, false, reason)) << reason;
+        EXPECT_EQ(Lines(ReadOctets(csv)), nFaults + 1);
+        std::vector<qdec::LineRecord> records;
+        ASSERT_TRUE(qdec::ReadRecords(ReadOctets(pcapng), records, reason)) << reason;
+        ASSERT_EQ(static_cast<int>(records.size()), nFaults);
+        EXPECT_EQ(records[0].Octets, model.FrameAt(0)->d.Record.Octets);
+        std::remove(csv.c_str());
+        std::remove(pcapng.c_str());
+        w.findChild<QCheckBox*>(QString::number(CAnalysisWindow::ID_FAULTS))->setChecked(false);
+        w.findChild<QLineEdit*>(QString::number(CAnalysisWindow::ID_SEARCH))->setText(QStringLiteral("60.2"));
+        for (int r = 0; r < model.rowCount(); ++r)
+            EXPECT_NE(model.FrameAt(r)->d.App.ObjectSummary.find("60.2"), std::string::npos);
+        w.findChild<QLineEdit*>(QString::number(CAnalysisWindow::ID_SEARCH))->clear();
+        w.findChild<QComboBox*>(QString::number(CAnalysisWindow::ID_PORT))->setCurrentIndex(1);  // COM1: silent
+        EXPECT_EQ(model.rowCount(), 0);
+        w.findChild<QComboBox*>(QString::number(CAnalysisWindow::ID_PORT))->setCurrentIndex(0);
+
+        // Paused, nothing new is listed however many ticks pass; continued, it comes.
+        dlg.MenuAction(32834)->trigger();
+        EXPECT_EQ(w.m_bPause, 1);
+        const int nRows = model.rowCount();
+        EventCounter ticks(&w, QEvent::Timer);
+        EXPECT_TRUE(ProcessEventsUntil([&] { return ticks.nCount >= 6; }, 20000));
+        EXPECT_EQ(model.rowCount(), nRows);
+        dlg.MenuAction(32834)->trigger();
+        EXPECT_TRUE(ProcessEventsUntil([&] { return model.rowCount() > nRows; }, 20000));
+        dlg.reject();
+    };
+    theApp.InitInstance(shell);
+    theApp.ExitInstance();
+    SetAutoStart(false);
+    demo.Stop();
+}
