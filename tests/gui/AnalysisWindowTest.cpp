@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QSettings>
 #include <QTableView>
 #include <QTreeWidget>
 
@@ -150,4 +151,29 @@ TEST_F(AnalysisWindowTest, TheDemosTrafficIsListedExplainedFilteredExportedAndPa
     theApp.ExitInstance();
     SetAutoStart(false);
     demo.Stop();
+}
+
+// The layout the operator chose comes back in the next run: splitters, shown columns,
+// filters.
+TEST_F(AnalysisWindowTest, TheChosenLayoutIsKeptBetweenRuns)
+{
+    QSettings().remove(QStringLiteral("AnalysisWindow"));
+    {
+        CAnalysisWindow w;
+        w.findChild<QComboBox*>(QString::number(CAnalysisWindow::ID_DIRECTION))->setCurrentIndex(2);
+        w.findChild<QCheckBox*>(QString::number(CAnalysisWindow::ID_FAULTS))->setChecked(true);
+        w.findChild<QLineEdit*>(QString::number(CAnalysisWindow::ID_SEARCH))->setText(QStringLiteral("SELECT"));
+        w.findChild<QTableView*>(QString::number(CAnalysisWindow::ID_TABLE))->setColumnHidden(COL_INTERVAL, true);
+    }
+    CAnalysisWindow again;
+    EXPECT_EQ(again.findChild<QComboBox*>(QString::number(CAnalysisWindow::ID_DIRECTION))->currentIndex(), 2);
+    EXPECT_TRUE(again.findChild<QCheckBox*>(QString::number(CAnalysisWindow::ID_FAULTS))->isChecked());
+    EXPECT_EQ(again.findChild<QLineEdit*>(QString::number(CAnalysisWindow::ID_SEARCH))->text(), QStringLiteral("SELECT"));
+    EXPECT_TRUE(again.findChild<QTableView*>(QString::number(CAnalysisWindow::ID_TABLE))->isColumnHidden(COL_INTERVAL));
+    EXPECT_FALSE(again.findChild<QTableView*>(QString::number(CAnalysisWindow::ID_TABLE))->isColumnHidden(COL_SUMMARY));
+    const FrameFilter& filter = again.Model()->Filter();
+    EXPECT_EQ(filter.nDirection, 1);
+    EXPECT_TRUE(filter.bFaultsOnly);
+    EXPECT_EQ(filter.Text, "SELECT");
+    QSettings().remove(QStringLiteral("AnalysisWindow"));
 }
