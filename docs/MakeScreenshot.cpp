@@ -9,6 +9,8 @@
 #include <QElapsedTimer>
 #include <QPixmap>
 #include <QScreen>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QTableView>
 #include <QTreeWidget>
 
@@ -75,6 +77,8 @@ int main(int argc, char* argv[])
     QApplication app(nQtArgc, argv);
     QApplication::setApplicationName(QStringLiteral("Quelt"));
     QApplication::setQuitOnLastWindowClosed(false);
+    QTemporaryDir settings;  // the layouts a first run has, not the user's
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
 
     bool bSaved = false;
     CQtShell shell;

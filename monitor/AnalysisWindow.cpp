@@ -65,6 +65,7 @@ CAnalysisWindow::CAnalysisWindow()
     pLayout->addWidget(pBar);
     m_pMain->insertWidget(0, m_pTable);
     pLayout->addWidget(m_pMain, 1);
+    pLayout->addWidget(m_pStatus);  // below, where the filter bar leaves it room
 
     m_pTable->setObjectName(QString::number(ID_TABLE));
     m_pTable->setModel(m_pModel);
@@ -139,8 +140,9 @@ void CAnalysisWindow::BuildFilterBar(QWidget* pBar)
     m_pSearch = new QLineEdit(pBar);
     m_pSearch->setObjectName(QString::number(ID_SEARCH));
     m_pSearch->setPlaceholderText(QStringLiteral("查找功能或对象, 如 32.2, SELECT, 读"));
+    m_pSearch->setMinimumWidth(m_pSearch->fontMetrics().horizontalAdvance(QLatin1Char('0')) * 12);
     m_pSearch->setClearButtonEnabled(true);
-    m_pStatus = new QLabel(pBar);
+    m_pStatus = new QLabel(this);
     m_pStatus->setObjectName(QString::number(ID_STATUS));
     m_pAll = new QCheckBox(QStringLiteral("导出全部"), pBar);
     m_pAll->setObjectName(QString::number(ID_EXPORT_ALL));
@@ -149,7 +151,6 @@ void CAnalysisWindow::BuildFilterBar(QWidget* pBar)
                              static_cast<QWidget*>(m_pFaults)})
         pRow->addWidget(pWidget);
     pRow->addWidget(m_pSearch, 1);
-    pRow->addWidget(m_pStatus);
     pRow->addWidget(m_pAll);
     const struct {
         int nId;

@@ -58,6 +58,7 @@ int Lines(const std::string& text)
 // spoilt frames found with one filter and exported, the pause.
 TEST_F(AnalysisWindowTest, TheDemosTrafficIsListedExplainedFilteredExportedAndPaused)
 {
+    QSettings().remove(QStringLiteral("AnalysisWindow"));  // the layout a first run has
     SimOptions options = CDemoRtu::DemoOptions();
     options.nCorruptEvery = 4;
     CDemoRtu demo;
@@ -165,15 +166,19 @@ TEST_F(AnalysisWindowTest, TheChosenLayoutIsKeptBetweenRuns)
         w.findChild<QLineEdit*>(QString::number(CAnalysisWindow::ID_SEARCH))->setText(QStringLiteral("SELECT"));
         w.findChild<QTableView*>(QString::number(CAnalysisWindow::ID_TABLE))->setColumnHidden(COL_INTERVAL, true);
     }
-    CAnalysisWindow again;
-    EXPECT_EQ(again.findChild<QComboBox*>(QString::number(CAnalysisWindow::ID_DIRECTION))->currentIndex(), 2);
-    EXPECT_TRUE(again.findChild<QCheckBox*>(QString::number(CAnalysisWindow::ID_FAULTS))->isChecked());
-    EXPECT_EQ(again.findChild<QLineEdit*>(QString::number(CAnalysisWindow::ID_SEARCH))->text(), QStringLiteral("SELECT"));
-    EXPECT_TRUE(again.findChild<QTableView*>(QString::number(CAnalysisWindow::ID_TABLE))->isColumnHidden(COL_INTERVAL));
-    EXPECT_FALSE(again.findChild<QTableView*>(QString::number(CAnalysisWindow::ID_TABLE))->isColumnHidden(COL_SUMMARY));
-    const FrameFilter& filter = again.Model()->Filter();
-    EXPECT_EQ(filter.nDirection, 1);
-    EXPECT_TRUE(filter.bFaultsOnly);
-    EXPECT_EQ(filter.Text, "SELECT");
+    {
+        CAnalysisWindow again;
+        EXPECT_EQ(again.findChild<QComboBox*>(QString::number(CAnalysisWindow::ID_DIRECTION))->currentIndex(), 2);
+        EXPECT_TRUE(again.findChild<QCheckBox*>(QString::number(CAnalysisWindow::ID_FAULTS))->isChecked());
+        EXPECT_EQ(again.findChild<QLineEdit*>(QString::number(CAnalysisWindow::ID_SEARCH))->text(),
+                  QStringLiteral("SELECT"));
+        const auto* pTable = again.findChild<QTableView*>(QString::number(CAnalysisWindow::ID_TABLE));
+        EXPECT_TRUE(pTable->isColumnHidden(COL_INTERVAL));
+        EXPECT_FALSE(pTable->isColumnHidden(COL_SUMMARY));
+        const FrameFilter& filter = again.Model()->Filter();
+        EXPECT_EQ(filter.nDirection, 1);
+        EXPECT_TRUE(filter.bFaultsOnly);
+        EXPECT_EQ(filter.Text, "SELECT");
+    }  // it keeps its layout as it goes; the next test starts afresh
     QSettings().remove(QStringLiteral("AnalysisWindow"));
 }

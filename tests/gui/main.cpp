@@ -1,7 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QStandardPaths>
+#include <QSettings>
+#include <QTemporaryDir>
 
 #include "ui/Translations.h"
 
@@ -10,7 +11,10 @@ int main(int argc, char* argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    QStandardPaths::setTestModeEnabled(true);  // settings the windows keep go to a test folder
+    // What the windows keep between runs goes to a folder of this process's own: tests in
+    // other processes neither see nor disturb it.
+    QTemporaryDir settings;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
     QApplication::setQuitOnLastWindowClosed(false);
     InstallQtTranslations(app);  // as the program does: Qt's own texts in Chinese
     ::testing::InitGoogleTest(&argc, argv);
