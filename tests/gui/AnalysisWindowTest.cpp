@@ -14,6 +14,9 @@
 
 #include "app/Quelt.h"
 #include "app/RunState.h"
+#include "commands/CommandQueue.h"
+#include "commands/CommandTable.h"
+#include "core/Config.h"
 #include "decode/input/Inputs.h"
 #include "gui/EventLoop.h"
 #include "monitor/AnalysisWindow.h"
@@ -43,6 +46,25 @@ int RowOf(const CFrameTableModel& model, const std::string& summary)
     return -1;
 }
 
+// The summaries of the rows that answer the request in this row.
+std::vector<std::string> AnswersTo(const CFrameTableModel& model, int nRequest)
+{
+    std::vector<std::string> answers;
+    for (int r = nRequest + 1; r < model.rowCount(); ++r)
+        if (model.FrameAt(r)->nAnswers == model.FrameAt(nRequest)->nNumber) {
+            answers.push_back(Cell(model, r, COL_SUMMARY));
+            EXPECT_FALSE(Cell(model, r, COL_RESPONSE).empty()) << answers.back();
+        }
+    return answers;
+}
+
+// Ends the run however the test body leaves (an ASSERT returns early): a main window
+// left open would keep the test waiting for ever.
+struct EndsTheRun {
+    CQueltDlg& dlg;
+    ~EndsTheRun() { dlg.reject(); }
+};
+
 int Lines(const std::string& text)
 {
     int n = 0;
@@ -66,6 +88,7 @@ TEST_F(AnalysisWindowTest, TheDemosTrafficIsListedExplainedFilteredExportedAndPa
     SetAutoStart(true);
     CQtShell shell;
     shell.OnMainDialogUp = [&](CQueltDlg& dlg) {
+        const EndsTheRun end{dlg};
         ASSERT_NE(g_wndAnalysis, nullptr);
         EXPECT_FALSE(g_wndAnalysis->isVisible());
         dlg.MenuAction(ID_WND_ANALYSIS)->trigger();
@@ -146,7 +169,6 @@ TEST_F(AnalysisWindowTest, TheDemosTrafficIsListedExplainedFilteredExportedAndPa
         EXPECT_EQ(model.rowCount(), nRows);
         dlg.MenuAction(32834)->trigger();
         EXPECT_TRUE(ProcessEventsUntil([&] { return model.rowCount() > nRows; }, 20000));
-        dlg.reject();
     };
     theApp.InitInstance(shell);
     theApp.ExitInstance();
@@ -181,4 +203,43 @@ TEST_F(AnalysisWindowTest, TheChosenLayoutIsKeptBetweenRuns)
         EXPECT_EQ(filter.Text, "SELECT");
     }  // it keeps its layout as it goes; the next test starts afresh
     QSettings().remove(QStringLiteral("AnalysisWindow"));
+}
+
+// A select-and-execute as the list shows it: each request with the echo that answers it,
+// timed.
+TEST_F(AnalysisWindowTest, ASelectAndExecuteIsListedWithEachEchoAnsweringItsRequest)
+{
+    QSettings().remove(QStringLiteral("AnalysisWindow"));
+    CDemoRtu demo;
+    ASSERT_TRUE(demo.Start(CDemoRtu::DemoOptions()));
+    CQtShell shell;
+    shell.OnMainDialogUp = [&](CQueltDlg& dlg) {
+        const EndsTheRun end{dlg};
+        dlg.MenuAction(ID_WND_ANALYSIS)->trigger();
+        const CFrameTableModel& model = *g_wndAnalysis->Model();
+        g_nScanPeriod = 1;
+        ManualChoice choice;
+        choice.nPoint = 5;
+        choice.lRelayMs = 500;
+        QueueManualCommand(*FindMenuCommand(32817), choice);  // 遥控(选点并执行)命令, once
+        ASSERT_TRUE(ProcessEventsUntil(
+            [&] {
+                const int nOperate = RowOf(model, "执行 12.1×1");
+                return nOperate >= 0 && AnswersTo(model, nOperate).size() >= 2;
+            },
+            30000));
+        for (const char* pszRequest : {"选择 12.1×1", "执行 12.1×1"}) {
+            const int nRequest = RowOf(model, pszRequest);
+            ASSERT_GE(nRequest, 0) << pszRequest;
+            // Sent as confirmed data: the link's ACK answers the frame, the echo the request.
+            const std::vector<std::string> answers = AnswersTo(model, nRequest);
+            ASSERT_EQ(answers.size(), 2u) << pszRequest;
+            EXPECT_EQ(answers[0], "链路 确认 54→3246") << pszRequest;
+            EXPECT_EQ(answers[1].rfind("响应 seq", 0), 0u) << answers[1];
+            EXPECT_NE(answers[1].find("12.1×1"), std::string::npos) << answers[1];  // the echo
+        }
+    };
+    theApp.InitInstance(shell);
+    theApp.ExitInstance();
+    demo.Stop();
 }
