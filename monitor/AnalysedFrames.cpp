@@ -50,13 +50,17 @@ constexpr const char* kIin[16] = {
     "功能码不支持", "对象未知", "参数错误", "事件缓冲溢出", "操作已在执行", "配置损坏", "保留2", "保留1",
 };
 
-const char* Chinese(const char* pszProtocol)
+}  // namespace
+
+const char* ChineseName(const char* pszProtocol)
 {
     for (const Name& name : kFunctions)
         if (std::string_view(name.pszProtocol) == pszProtocol)
             return name.pszChinese;
     return pszProtocol;
 }
+
+namespace {
 
 std::string IinText(std::uint16_t wIin)
 {
@@ -120,7 +124,7 @@ std::string ChineseSummary(const qdec::FrameDescription& d)
     const qdec::LinkHeader& h = d.Link.header;
     std::string text;
     if (d.App.bPresent) {
-        text = Chinese(qdec::AppFunctionName(d.App.nFunction));
+        text = ChineseName(qdec::AppFunctionName(d.App.nFunction));
         const std::string objects = Objects(d.App.ObjectSummary);
         const bool bResponse = d.App.nFunction >= 0x81;
         const bool bObjectsFirst = !bResponse && !objects.empty();
@@ -135,7 +139,7 @@ std::string ChineseSummary(const qdec::FrameDescription& d)
             text += "  (对象错)";
         return text;
     }
-    text = std::string("链路 ") + Chinese(qdec::LinkFunctionName(h.bPrm, h.nFunction)) + " " + std::to_string(h.nSrc) +
+    text = std::string("链路 ") + ChineseName(qdec::LinkFunctionName(h.bPrm, h.nFunction)) + " " + std::to_string(h.nSrc) +
            "→" + std::to_string(h.nDest);
     if (d.CrcText != "ok")
         text += "  CRC错";

@@ -39,12 +39,24 @@ struct LayerName {
 };
 constexpr LayerName kLayers[] = {{"link", "链路层"}, {"transport", "传输层"}, {"application", "应用层"}};
 
-QString ItemText(const qdec::Item& item)
+// A layer's line leads with its Chinese name, and the function's: "应用层  功能码 读  application
+// C0 FIR FIN seq 0  READ (1)".
+QString ItemText(const qdec::FrameDescription& d, const qdec::Item& item)
 {
     QString text = QString::fromStdString(item.Text);
-    for (const LayerName& layer : kLayers)
-        if (item.nDepth == 1 && item.Text.rfind(layer.pszWord, 0) == 0)
-            text = QString::fromUtf8(layer.pszChinese) + QStringLiteral("  ") + text;
+    for (const LayerName& layer : kLayers) {
+        if (item.nDepth != 1 || item.Text.rfind(layer.pszWord, 0) != 0)
+            continue;
+        const char* pszFunction = nullptr;
+        if (layer.pszWord == kLayers[0].pszWord && d.Link.nOctets >= 4)
+            pszFunction = qdec::LinkFunctionName(d.Link.header.bPrm, d.Link.header.nFunction);
+        else if (layer.pszWord == kLayers[2].pszWord && d.App.bPresent)
+            pszFunction = qdec::AppFunctionName(d.App.nFunction);
+        QString prefix = QString::fromUtf8(layer.pszChinese) + QStringLiteral("  ");
+        if (pszFunction != nullptr)
+            prefix += QStringLiteral("功能码 ") + QString::fromUtf8(ChineseName(pszFunction)) + QStringLiteral("  ");
+        text = prefix + text;
+    }
     return text;
 }
 
@@ -246,7 +258,7 @@ void CAnalysisWindow::ShowFrame(int nRow)
         parents.resize(std::min(parents.size(), nDepth));
         while (parents.size() < nDepth)
             parents.push_back(parents.back());
-        auto* pNode = new QTreeWidgetItem(parents.back(), {ItemText(item)});
+        auto* pNode = new QTreeWidgetItem(parents.back(), {ItemText(d, item)});
         pNode->setData(0, kItemRole, static_cast<int>(i));
         if (item.bFault)
             pNode->setForeground(0, QBrush(QColor(0xC0, 0, 0)));

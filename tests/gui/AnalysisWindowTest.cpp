@@ -123,6 +123,7 @@ TEST_F(AnalysisWindowTest, TheDemosTrafficIsListedExplainedFilteredExportedAndPa
             if ((*it)->text(0).startsWith(QStringLiteral("应用层")))
                 pApplication = *it;
         ASSERT_NE(pApplication, nullptr);
+        EXPECT_TRUE(pApplication->text(0).startsWith(QStringLiteral("应用层  功能码 读  application")));
         EXPECT_TRUE(pApplication->text(0).contains(QStringLiteral("READ (1)")));
         EXPECT_EQ(pHex->toPlainText().left(6), QStringLiteral("0000  "));
         const int nCrcMarks = pHex->extraSelections().size();
