@@ -6,6 +6,7 @@ openbox, both ports on pseudo-terminals.
 
 Three runs, each measured over the given time after a settling period:
   silent     manual mode, nothing on either line (the GUI should find nothing to do);
+             the analysis window is shown in every run;
   streaming  automatic mode against quelt-rtusim at 9600 bit/s (paced, values changing
              every second) behind COM2, and 960 octets a second of noise on COM1, with
              all four monitoring windows shown;
@@ -129,6 +130,10 @@ def run(build, seconds, streaming, record):
                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         window_of(display, "Quelt DNP3")
         time.sleep(2)
+        xdo(display, "mousemove", "159", "31", "click", "1")  # 信息窗口
+        time.sleep(0.5)
+        xdo(display, "mousemove", "190", "149", "click", "1")  # 报文分析窗口
+        time.sleep(0.5)
         if streaming:
             xdo(display, "mousemove", "35", "31", "click", "1")  # 参数设置
             time.sleep(0.5)
