@@ -65,14 +65,6 @@ struct EndsTheRun {
     ~EndsTheRun() { dlg.reject(); }
 };
 
-int Lines(const std::string& text)
-{
-    int n = 0;
-    for (const char ch : text)
-        n += ch == '\n';
-    return n;
-}
-
 }  // namespace
 
 // The demo's traffic, against an RTU that spoils every fourth frame, as an operator meets
@@ -145,7 +137,7 @@ TEST_F(AnalysisWindowTest, TheDemosTrafficIsListedExplainedFilteredExportedAndPa
         std::string reason;
         ASSERT_TRUE(w.Export(CAnalysisWindow::EXPORT_CSV, csv, false, reason)) << reason;
         ASSERT_TRUE(w.Export(CAnalysisWindow::EXPORT_PCAPNG, pcapng, false, reason)) << reason;
-        EXPECT_EQ(Lines(ReadOctets(csv)), nFaults + 1);
+        EXPECT_EQ(LineCount(ReadOctets(csv)), nFaults + 1);
         std::vector<qdec::LineRecord> records;
         ASSERT_TRUE(qdec::ReadRecords(ReadOctets(pcapng), records, reason)) << reason;
         ASSERT_EQ(static_cast<int>(records.size()), nFaults);

@@ -41,14 +41,6 @@ bool FramesByDirection(const std::string& content, std::vector<std::string> (&fr
     return bRead;
 }
 
-int Lines(const std::string& text)
-{
-    int n = 0;
-    for (const char ch : text)
-        n += ch == '\n';
-    return n;
-}
-
 }  // namespace
 
 // quelt --demo --record FILE against an RTU that spoils some of its frames: Wireshark
@@ -91,11 +83,11 @@ TEST_F(DemoRecordingTest, TheDemosRecordingOpensInTsharkWithOnlyTheRealCrcFailur
     ASSERT_TRUE(bStartup);
     EXPECT_TRUE(m_MessageBoxes.empty());
 
-    const int nPackets = Lines(Tshark(path, "-T fields -e frame.number"));
+    const int nPackets = LineCount(Tshark(path, "-T fields -e frame.number"));
     EXPECT_GT(nPackets, 10);
     // Every packet to the DNP3 port is DNP3, and has its direction.
     EXPECT_EQ(Tshark(path, "-Y 'udp.port == 20000 && !dnp3' -T fields -e frame.number"), "");
-    EXPECT_EQ(Lines(Tshark(path, "-Y 'frame.p2p_dir == 0 || frame.p2p_dir == 1' -T fields -e frame.number")), nPackets);
+    EXPECT_EQ(LineCount(Tshark(path, "-Y 'frame.p2p_dir == 0 || frame.p2p_dir == 1' -T fields -e frame.number")), nPackets);
     // Requests from the master's address, answers from the RTU's, by the DIR bit too.
     EXPECT_EQ(Tshark(path, "-Y 'dnp3.ctl.dir == 1 && ip.src != 192.0.2.1' -T fields -e frame.number"), "");
     EXPECT_EQ(Tshark(path, "-Y 'dnp3.ctl.dir == 0 && ip.src != 192.0.2.2' -T fields -e frame.number"), "");
@@ -103,8 +95,8 @@ TEST_F(DemoRecordingTest, TheDemosRecordingOpensInTsharkWithOnlyTheRealCrcFailur
     const std::string warned = Tshark(path, "-Y '_ws.expert.severity == warning' -T fields -e frame.number");
     const std::string named = Tshark(path, "-Y 'frame.comment contains \"CRC failure\"' -T fields -e frame.number");
     EXPECT_EQ(warned, named);
-    EXPECT_GE(Lines(named), 1);
-    EXPECT_LE(Lines(named), nSpoilt.load());
+    EXPECT_GE(LineCount(named), 1);
+    EXPECT_LE(LineCount(named), nSpoilt.load());
     // And every warning is a checksum: none says malformed or undecoded.
     const std::string summary = Tshark(path, "-q -z expert,warn");
     const QStringList rows = QString::fromStdString(summary).split(QLatin1Char('\n'), Qt::SkipEmptyParts);

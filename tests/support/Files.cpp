@@ -21,3 +21,11 @@ std::string TempPath(const std::string& name)
 {
     return (std::filesystem::temp_directory_path() / ("quelt-" + std::to_string(getpid()) + "-" + name)).string();
 }
+
+int LineCount(const std::string& text)
+{
+    int n = 0;
+    for (const char ch : text)
+        n += ch == '\n';
+    return n;
+}
