@@ -148,7 +148,69 @@ std::string ChineseSummary(const qdec::FrameDescription& d)
     return text;
 }
 
+namespace {
+
+// Keeps what the list needs of a description.
+void Slim(qdec::FrameDescription& d)
+{
+    d.Items = {};
+    d.App.Items = {};
+    d.Link.blocks = {};
+    d.Link.userData = {};
+}
+
+bool SameLine(const qdec::LineRecord& a, const qdec::LineRecord& b)
+{
+    return (a.nPort & 1) == (b.nPort & 1) && a.dir == b.dir && a.PortName == b.PortName;
+}
+
+}  // namespace
+
+qdec::FrameDescription DescribeInFull(const std::deque<AnalysedFrame>& frames, std::size_t nAt)
+{
+    constexpr std::size_t kMaxSegments = 64;  // a fragment of 2048 octets has at most 9
+    const qdec::LineRecord& target = frames[nAt].d.Record;
+    std::vector<std::size_t> chain = {nAt};
+    for (std::size_t i = nAt; i > 0 && chain.size() < kMaxSegments;) {
+        const AnalysedFrame& f = frames[chain.back()];
+        if (!f.d.Transport.bPresent || f.d.Transport.bFir)
+            break;
+        --i;
+        if (SameLine(frames[i].d.Record, target))
+            chain.push_back(i);
+    }
+    qdec::CStreamDecoder decoder;
+    qdec::FrameDescription d;
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it)
+        d = decoder.Describe(frames[*it].d.Record);
+    d.dDeltaMs = frames[nAt].dIntervalMs;
+    return d;
+}
+
+std::string TextOfFrames(const std::deque<AnalysedFrame>& frames, const std::vector<const AnalysedFrame*>& chosen)
+{
+    std::string text;
+    qdec::CStreamDecoder decoder;
+    std::size_t nNext = 0;
+    for (const AnalysedFrame& f : frames) {
+        qdec::FrameDescription d = decoder.Describe(f.d.Record);
+        if (nNext < chosen.size() && chosen[nNext] == &f) {
+            d.dDeltaMs = f.dIntervalMs;
+            text += qdec::DescriptionText(d) + "\n";
+            ++nNext;
+        }
+    }
+    return text;
+}
+
 AnalysedFrame CFrameAnalyser::Analyse(qdec::LineRecord record)
+{
+    AnalysedFrame f = Pair(std::move(record));
+    Slim(f.d);
+    return f;
+}
+
+AnalysedFrame CFrameAnalyser::Pair(qdec::LineRecord record)
 {
     AnalysedFrame f;
     f.nNumber = m_nNext++;

@@ -13,6 +13,9 @@
 
 struct AnalysedFrame {
     std::uint64_t nNumber = 0;   // 1 for the first record since the start
+    // What the list needs. The layers' items, the blocks and the user data are left out
+    // (a response of many points would hold thousands of lines, times 100,000 frames):
+    // DescribeInFull gives them again for the frame the operator chooses.
     qdec::FrameDescription d;
     double dIntervalMs = -1;     // since the previous record on its port; -1: first
     double dResponseMs = -1;     // an answer: from the end of the request it answers
@@ -28,6 +31,7 @@ public:
     AnalysedFrame Analyse(qdec::LineRecord record);
 
 private:
+    AnalysedFrame Pair(qdec::LineRecord record);
     struct Pending {
         std::uint64_t nNumber = 0;
         std::int64_t tEndUs = 0;
@@ -39,6 +43,13 @@ private:
     Pending m_App[2];   // per port: the last application request not yet answered
     std::int64_t m_tFirUs[2] = {};  // per port: the first segment of the answer under way
 };
+
+// The whole description of the frame at nAt, items included: the frames of its fragment
+// (the same port and direction, back to the segment with FIR) decoded again.
+qdec::FrameDescription DescribeInFull(const std::deque<AnalysedFrame>& frames, std::size_t nAt);
+// The text of the chosen frames (in the store's order), as quelt-decode writes it, each
+// decoded in the stream of all the frames kept.
+std::string TextOfFrames(const std::deque<AnalysedFrame>& frames, const std::vector<const AnalysedFrame*>& chosen);
 
 // The Chinese one-line summary: "读 类1 类2 类3  seq 5", "响应 seq 5  IIN 需要对时  2.2×3",
 // "链路 复位 3246→54", "噪声 5 字节".

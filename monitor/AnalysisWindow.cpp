@@ -246,7 +246,9 @@ void CAnalysisWindow::ShowFrame(int nRow)
         m_pHex->clear();
         return;
     }
-    const qdec::FrameDescription& d = pFrame->d;
+    const std::size_t nAt = static_cast<std::size_t>(pFrame->nNumber - m_Store.Frames().front().nNumber);
+    m_Shown = DescribeInFull(m_Store.Frames(), nAt);
+    const qdec::FrameDescription& d = m_Shown;
     auto* pTop = new QTreeWidgetItem(m_pDetail, {QStringLiteral("第 %1 帧  %2  %3").arg(pFrame->nNumber).arg(
                                                     QString::fromStdString(qdec::PortText(d.Record)),
                                                     QString::fromStdString(d.Summary))});
@@ -286,10 +288,10 @@ void CAnalysisWindow::MarkItem(QTreeWidgetItem* pItem)
             marks.append(selection);
         }
     };
-    mark(CrcOctets(pFrame->d), QColor(0xE8, 0xE8, 0xE8), QColor(0x80, 0x80, 0x80));  // CRCs in grey
+    mark(CrcOctets(m_Shown), QColor(0xE8, 0xE8, 0xE8), QColor(0x80, 0x80, 0x80));  // CRCs in grey
     const int nItem = pItem != nullptr ? pItem->data(0, kItemRole).toInt() : -1;
-    if (nItem >= 0 && nItem < static_cast<int>(pFrame->d.Items.size()))
-        mark(ItemOctets(pFrame->d, pFrame->d.Items[static_cast<std::size_t>(nItem)]), QColor(0xFF, 0xE0, 0x80),
+    if (nItem >= 0 && nItem < static_cast<int>(m_Shown.Items.size()))
+        mark(ItemOctets(m_Shown, m_Shown.Items[static_cast<std::size_t>(nItem)]), QColor(0xFF, 0xE0, 0x80),
              Qt::black);
     m_pHex->setExtraSelections(marks);
 }
@@ -325,10 +327,13 @@ bool CAnalysisWindow::Export(ExportKind kind, const std::string& path, bool bAll
         reason = path + ": " + std::strerror(errno);
         return false;
     }
-    if (kind == EXPORT_CSV)
+    if (kind == EXPORT_CSV) {
         out << qdec::CsvHeader() << "\n";
-    for (const AnalysedFrame* pFrame : frames)
-        out << (kind == EXPORT_CSV ? qdec::CsvRow(pFrame->d) + "\n" : qdec::DescriptionText(pFrame->d) + "\n");
+        for (const AnalysedFrame* pFrame : frames)
+            out << qdec::CsvRow(pFrame->d) << "\n";
+    } else {
+        out << TextOfFrames(m_Store.Frames(), frames);
+    }
     out.close();
     if (!out) {
         reason = path + ": " + std::strerror(errno);

@@ -71,5 +71,6 @@ private:
     QCheckBox* m_pAll;
     QLabel* m_pStatus;
     int m_nShownRow = -1;  // the frame shown below
+    qdec::FrameDescription m_Shown;  // its whole description
     std::string m_StatusText;
 };

@@ -101,3 +101,29 @@ TEST(AnalysedFramesTest, TheStoreKeepsTheNewestAndCountsTheRest)
     EXPECT_EQ(store.Dropped(), 6u);
     EXPECT_EQ(store.Frames().back().nNumber, CAnalysedFrames::kMaxFrames + 6);
 }
+
+// The store keeps what the list needs; the chosen frame is described again in full, its
+// fragment gathered from the frames before it.
+TEST(AnalysedFramesTest, TheStoreKeepsLittleAndTheChosenFrameIsDescribedInFull)
+{
+    CAnalysedFrames store;
+    store.OnRecord(Rec(Direction::Received, FrameHex(0x44, 3246, 54, "40 E1 81 00 00 1E 02 00 00 01 01 10 00"), 1, 1));
+    store.OnRecord(Rec(Direction::Sent, "05 64 05 C0 36 00 AE 0C A7 07", 2, 2));  // the other way between them
+    store.OnRecord(Rec(Direction::Received, FrameHex(0x44, 3246, 54, "81 01 20 00"), 3, 3));
+    store.TakeNew();
+    const std::deque<AnalysedFrame>& frames = store.Frames();
+    ASSERT_EQ(frames.size(), 3u);
+    for (const AnalysedFrame& f : frames) {
+        EXPECT_TRUE(f.d.Items.empty());
+        EXPECT_TRUE(f.d.Link.userData.empty());
+    }
+    EXPECT_EQ(frames[2].d.App.ObjectSummary, "30.2×2");
+    const qdec::FrameDescription d = DescribeInFull(frames, 2);
+    ASSERT_TRUE(d.bFragment);
+    EXPECT_EQ(d.nSegments, 2);
+    std::string items;
+    for (const qdec::Item& item : d.Items)
+        items += item.Text + "\n";
+    EXPECT_NE(items.find("[1] value 32  flags 01 ONLINE"), std::string::npos) << items;
+    EXPECT_NE(TextOfFrames(frames, {&frames[2]}).find("[1] value 32  flags 01 ONLINE"), std::string::npos);
+}
