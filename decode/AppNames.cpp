@@ -60,8 +60,7 @@ std::string IinNames(std::uint16_t wIin)
     std::string names;
     // IIN1 is the high octet; name its bits first.
     for (int nBit = 0; nBit < 16; ++nBit) {
-        const int nMask = nBit < 8 ? 0x100 << nBit : 1 << (nBit - 8);
-        if ((wIin & nMask) != 0) {
+        if (IinBitSet(wIin, nBit)) {
             if (!names.empty())
                 names += ' ';
             names += kIinNames[nBit];

@@ -65,11 +65,9 @@ namespace {
 std::string IinText(std::uint16_t wIin)
 {
     std::string text;
-    for (int nBit = 0; nBit < 16; ++nBit) {
-        const int nMask = nBit < 8 ? 0x100 << nBit : 1 << (nBit - 8);
-        if ((wIin & nMask) != 0)
+    for (int nBit = 0; nBit < 16; ++nBit)
+        if (qdec::IinBitSet(wIin, nBit))
             text += std::string(text.empty() ? "" : " ") + kIin[nBit];
-    }
     return text;
 }
 
