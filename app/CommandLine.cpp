@@ -43,6 +43,12 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args)
                 cl.RecordPath = args[++i];
             else
                 cl.Devices[arg == "--com1" ? 0 : 1] = args[++i];
+        } else if (arg == "--time") {
+            const std::string convention = i + 1 < args.size() ? args[++i] : "";
+            if (convention == "month" || convention == "utc")
+                cl.bUtcTime = convention == "utc";
+            else
+                cl.Error = "option --time needs month or utc";
         } else if (arg == "--record-max-mb") {
             cl.nRecordMaxMb = Count(args, i, 1'000'000, cl.Error);
         } else if (arg == "--record-files") {
@@ -64,15 +70,18 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args)
 
 const char* CommandLineUsage()
 {
-    return "Usage: quelt [--com1 DEVICE] [--com2 DEVICE] [--auto] [--record FILE [--record-max-mb N\n"
-           "             [--record-files K]]] [--verbose]\n"
-           "       quelt --demo [--record FILE ...] [--verbose]\n"
+    return "Usage: quelt [--com1 DEVICE] [--com2 DEVICE] [--auto] [--time month|utc]\n"
+           "             [--record FILE [--record-max-mb N [--record-files K]]] [--verbose]\n"
+           "       quelt --demo [--time month|utc] [--record FILE ...] [--verbose]\n"
            "DNP3 master station and protocol analyser for one RTU on a serial line.\n"
            "\n"
            "  --com1 DEVICE       serial device behind COM1 (default /dev/ttyS0)\n"
            "  --com2 DEVICE       serial device behind COM2 (default /dev/ttyS1)\n"
            "  --demo              both ports on pseudo-terminals, a simulated RTU behind COM2\n"
            "  --auto              start in automatic mode (the demo always does)\n"
+           "  --time month        the RTU's clock counts milliseconds since 00:00 local time of\n"
+           "                      the 1st of the month (default; \"时间格式\" in \"远动参数\")\n"
+           "  --time utc          the RTU's clock is IEEE 1815 UTC, milliseconds since 1970\n"
            "  --record FILE       record both lines from start to exit as pcapng (Wireshark)\n"
            "  --record-max-mb N   a ring: a new file every N MB, named FILE_00001_<time>\n"
            "  --record-files K    keep only the newest K files of the ring\n"

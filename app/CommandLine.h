@@ -1,6 +1,7 @@
 #pragma once
 // The command line names the devices behind COM1 and COM2, asks for the demo, automatic
-// mode, a recording or debug output; configuration words are never read from it.
+// mode, the RTU's time convention, a recording or debug output. Of the configuration
+// words only the ask mode and the time format take their starting value from it.
 #include <string>
 #include <vector>
 
@@ -10,6 +11,7 @@ struct CommandLine {
     bool bVerbose = false;   // per-frame debug traces on stderr
     bool bDemo = false;      // both ports on ptys, a simulated RTU behind COM2
     bool bAuto = false;      // start in automatic mode
+    bool bUtcTime = false;   // --time utc: the RTU's clock in IEEE 1815 UTC
     std::string Devices[2];  // empty: the default device of that port
     std::string RecordPath;  // empty: no recording from the start
     int nRecordMaxMb = 0;    // > 0: a ring of files of this size

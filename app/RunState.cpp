@@ -13,16 +13,19 @@
 namespace {
 
 std::atomic<bool> g_bAutoStart{false};
+std::atomic<int> g_nStartupTimeFormat{TIME_FORMAT_MONTH};
 
 }  // namespace
 
 void SetAutoStart(bool bAuto) { g_bAutoStart = bAuto; }
+void SetStartupTimeFormat(int nFormat) { g_nStartupTimeFormat = nFormat; }
 
 void InitialiseRunState()
 {
     SetConfigDefaults();
     if (g_bAutoStart)
         g_nAskMode = ASK_AUTO;
+    g_nTimeFormat = g_nStartupTimeFormat.load();
     SetPointCounts();
     ResetCtrlCommand();
     StartLineTap();

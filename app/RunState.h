@@ -8,3 +8,5 @@ void InitialiseRunState();
 // The demo starts in automatic mode so that a first run shows the master at work, and so
 // does --auto (an unattended recording); every other start keeps the defaults.
 void SetAutoStart(bool bAuto);
+// --time utc: the RTU's clock in IEEE 1815 UTC from the start (a TimeFormat).
+void SetStartupTimeFormat(int nFormat);

@@ -126,7 +126,7 @@ std::vector<std::string> SortedBinaryLines(const std::vector<SimEvent>& events)
     std::vector<std::string> lines;
     for (const SimEvent& e : events)
         if (e.kind == SimEvent::BINARY)
-            lines.push_back(SoeLine(e.dwTime, e.nPoint, e.nValue));
+            lines.push_back(SoeLine(e.qwTime, e.nPoint, e.nValue));
     std::sort(lines.begin(), lines.end());
     return lines;
 }

@@ -59,6 +59,13 @@ std::uint32_t MillisecondsOfMonth(const LocalTime& t)
     return static_cast<std::uint32_t>(t.nDay - 1) * 86'400'000u + MillisecondsOfDay(t);
 }
 
+LocalTime LocalAtMs(std::uint64_t qwMs)
+{
+    LocalTime t = Clock().LocalAt(static_cast<std::time_t>(qwMs / 1000));
+    t.nMillisecond = static_cast<int>(qwMs % 1000);
+    return t;
+}
+
 const IClock& Clock() { return *g_pClock.load(std::memory_order_acquire); }
 
 void SetClock(const IClock* pClock)

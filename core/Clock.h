@@ -44,6 +44,10 @@ const IClock& Clock();
 void SetClock(const IClock* pClock);
 
 inline std::time_t Now() { return Clock().Now(); }
+// UTC milliseconds since 1970, as IEEE 1815 counts time.
+inline std::uint64_t UtcMs() { return static_cast<std::uint64_t>(Clock().WallUs() / 1000); }
+// The local date and time of UTC milliseconds since 1970.
+LocalTime LocalAtMs(std::uint64_t qwMs);
 inline std::int64_t MonotonicMs() { return Clock().MonotonicMs(); }
 inline std::int64_t MonotonicUs() { return Clock().MonotonicUs(); }
 

@@ -13,6 +13,7 @@ ConfigWord g_nMasterAddress;
 ConfigWord g_nYxPoints;
 ConfigWord g_nYcPoints;
 ConfigWord g_nYmPoints;
+ConfigWord g_nTimeFormat;
 
 namespace {
 
@@ -26,7 +27,7 @@ const ConfigDefault kDefaults[] = {
     {g_nParity, 0},               {g_nStopBits, 0},          {g_nAskMode, ASK_MANUAL},
     {g_nCallMode, CALL_BY_CLASS}, {g_nScanPeriod, 3},        {g_nRtuAddress, 54},
     {g_nMasterAddress, 3246},     {g_nYxPoints, 128},        {g_nYcPoints, 128},
-    {g_nYmPoints, 64},
+    {g_nYmPoints, 64},            {g_nTimeFormat, TIME_FORMAT_MONTH},
 };
 
 // The words hold their defaults from the start, so nothing ever reads a zero speed.

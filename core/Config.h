@@ -18,10 +18,14 @@ extern ConfigWord g_nMasterAddress;  // link address of this master (low 16 bits
 extern ConfigWord g_nYxPoints;       // binary inputs shown
 extern ConfigWord g_nYcPoints;       // analog inputs shown
 extern ConfigWord g_nYmPoints;       // counters shown
+extern ConfigWord g_nTimeFormat;     // how the RTU's clock counts (TimeFormat)
 
 enum ComPort { COM1 = 0, COM2 = 1 };
 enum AskMode { ASK_AUTO = 0, ASK_MANUAL = 1 };
 enum CallMode { CALL_BY_CLASS = 0, CALL_BY_OBJECT = 1 };
+// The RTU's clock: milliseconds since 00:00 local time of the 1st of the month, or IEEE
+// 1815's UTC milliseconds since 1970.
+enum TimeFormat { TIME_FORMAT_MONTH = 0, TIME_FORMAT_UTC = 1 };
 
 // Every run starts from these; nothing is stored between runs.
 void SetConfigDefaults();

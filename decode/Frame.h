@@ -36,6 +36,8 @@ public:
 
     FrameDescription Describe(LineRecord record);
     void Reset();
+    // How 48-bit times read from the next record on.
+    void SetConvention(TimeConvention convention) { m_Convention = convention; }
 
 private:
     TimeConvention m_Convention;

@@ -4,6 +4,7 @@
 
 #include "dnp3/AppControl.h"
 #include "dnp3/FunctionCodes.h"
+#include "dnp3/IinWatch.h"
 
 namespace {
 
@@ -48,7 +49,9 @@ void CControlEcho::TakeEcho(const std::vector<std::uint8_t>& fragment, bool bLat
     const bool bSameBlock = fragment.size() > kIinEnd + kStatusOffset && m_Objects.size() > kStatusOffset &&
                             std::equal(m_Objects.begin(), m_Objects.begin() + kStatusOffset, fragment.begin() + kIinEnd);
     if (!bSameBlock) {
-        m_SelectOutcome = SelectOutcome::MISMATCH;
+        // No echo, but an IIN that says why: the RTU refused the select.
+        m_IinRefusal = fragment.size() >= kIinEnd ? IinRefusal(fragment[3]) : "";
+        m_SelectOutcome = m_IinRefusal.empty() ? SelectOutcome::MISMATCH : SelectOutcome::REFUSED_BY_IIN;
         return;
     }
     m_bySelectStatus = fragment[kIinEnd + kStatusOffset];
@@ -65,6 +68,8 @@ std::optional<std::string> CControlEcho::OperateRefusal() const
         return std::nullopt;
     case SelectOutcome::REFUSED:
         return "遥控选点返校状态 " + std::to_string(m_bySelectStatus) + ", 遥控执行已取消 !";
+    case SelectOutcome::REFUSED_BY_IIN:
+        return "遥控选点被拒绝: " + m_IinRefusal + ", 遥控执行已取消 !";
     case SelectOutcome::MISMATCH:
         return "遥控选点返校不符, 遥控执行已取消 !";
     case SelectOutcome::LATE:

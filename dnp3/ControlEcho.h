@@ -28,7 +28,7 @@ public:
     std::uint8_t Func() const { return m_byFunc; }
 
 private:
-    enum class SelectOutcome { AWAITED, CONFIRMED, REFUSED, MISMATCH, LATE };
+    enum class SelectOutcome { AWAITED, CONFIRMED, REFUSED, REFUSED_BY_IIN, MISMATCH, LATE };
 
     std::uint8_t m_byFunc = 0;
     std::uint8_t m_bySeq = 0;
@@ -36,4 +36,5 @@ private:
     bool m_bAnswerDue = false;
     SelectOutcome m_SelectOutcome = SelectOutcome::AWAITED;
     std::uint8_t m_bySelectStatus = 0;
+    std::string m_IinRefusal;  // REFUSED_BY_IIN: why
 };

@@ -70,6 +70,25 @@ int BuildLinkFrame(std::uint8_t byCtrl, int nDest, int nSrc, const std::uint8_t*
     return nPos;
 }
 
+bool PatchUserData(std::uint8_t* pFrame, int nSize, int nAt, const std::uint8_t* pData, int n)
+{
+    if (nSize < dl::kHeaderSize || nAt < 0 || n < 0)
+        return false;
+    const int nData = std::min(static_cast<int>(pFrame[2]) - 5, dl::kMaxUserData);
+    if (nAt + n > nData || LinkFrameSize(pFrame[2]) > nSize)
+        return false;
+    for (int i = 0; i < n; ++i) {
+        const int k = nAt + i;
+        pFrame[dl::kHeaderSize + k / 16 * 18 + k % 16] = pData[i];
+    }
+    for (int nBlock = nAt / 16; n > 0 && nBlock <= (nAt + n - 1) / 16; ++nBlock) {
+        std::uint8_t* pBlock = pFrame + dl::kHeaderSize + nBlock * 18;
+        const int nBlockSize = std::min(16, nData - nBlock * 16);
+        PutCrc(pBlock + nBlockSize, pBlock, static_cast<std::size_t>(nBlockSize));
+    }
+    return true;
+}
+
 HeaderFrame BuildHeaderFrame(std::uint8_t byCtrl, int nDest, int nSrc)
 {
     std::uint8_t frame[dl::kMaxFrameSize];

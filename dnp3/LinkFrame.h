@@ -51,6 +51,11 @@ int LinkFrameSize(int nLen);
 int BuildLinkFrame(std::uint8_t byCtrl, int nDest, int nSrc, const std::uint8_t* pData, int nData,
                    std::uint8_t* pFrame);
 
+// Overwrites n user-data octets from user-data offset nAt in a built frame of nSize
+// octets and renews the CRCs of the blocks they lie in; false (nothing written) when they
+// do not all lie in the frame.
+bool PatchUserData(std::uint8_t* pFrame, int nSize, int nAt, const std::uint8_t* pData, int n);
+
 using HeaderFrame = std::array<std::uint8_t, dl::kHeaderSize>;
 HeaderFrame BuildHeaderFrame(std::uint8_t byCtrl, int nDest, int nSrc);
 

@@ -2,6 +2,7 @@
 // first, then a failed request is tried again (or given up), then the answer is waited
 // for; only then does the planner say what to ask next.
 #include <algorithm>
+#include <utility>
 
 #include "commands/CommandQueue.h"
 #include "core/Clock.h"
@@ -9,6 +10,7 @@
 #include "core/EngineStatus.h"
 #include "core/ResponseList.h"
 #include "dnp3/AppControl.h"
+#include "dnp3/ChineseNames.h"
 #include "dnp3/FunctionCodes.h"
 #include "dnp3/QueltProtocol.h"
 #include "monitor/AlarmLog.h"
@@ -73,6 +75,7 @@ void CQueltProtocol::TakeUnsolicited()
         if ((fragment[0] & ac::CON) != 0)
             m_App.AskUnsolicitedConfirm(fragment[0] & ac::SEQ);
         OnAnswered();
+        WatchIndications(fragment, "主动上送");
         if (fragment.size() > 4)  // objects beyond the IIN
             PushResponse(ToResponseElement(fragment.data(), static_cast<int>(fragment.size())));
     }
@@ -137,7 +140,20 @@ void CQueltProtocol::ResponseFragment(const std::vector<std::uint8_t>& fragment,
         m_ControlEcho.TakeEcho(fragment, false);
     if (bFir && fragment.size() >= 3)
         m_Planner.FollowIndications(fragment[2], IsAutomatic());
+    if (bFir) {
+        WatchIndications(fragment, ChineseRequestText(m_RequestSent));
+        if (m_App.RequestFunc() == fc::DELAY_MEASURE)
+            AddAlarm(m_ClockSync.OnMeasureAnswer(fragment, m_nDataFrameStartUs));
+    }
     PushResponse(ToResponseElement(fragment.data(), static_cast<int>(fragment.size())), m_App.RequestFunc());
+}
+
+void CQueltProtocol::WatchIndications(const std::vector<std::uint8_t>& fragment, const std::string& request)
+{
+    if (fragment.size() < 4)
+        return;
+    for (std::string& line : m_IinWatch.OnResponse(fragment[2], fragment[3], request, !IsAutomatic()))
+        AddAlarm(std::move(line));
 }
 
 void CQueltProtocol::SendNextRequest()

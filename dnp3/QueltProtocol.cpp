@@ -4,13 +4,16 @@
 #include "dnp3/QueltProtocol.h"
 
 #include <algorithm>
+#include <iterator>
 #include <mutex>
+#include <utility>
 
 #include "core/Clock.h"
 #include "core/Config.h"
 #include "core/EngineStatus.h"
 #include "core/Locks.h"
 #include "core/TrafficLines.h"
+#include "dnp3/FunctionCodes.h"
 
 namespace {
 
@@ -98,6 +101,8 @@ void CQueltProtocol::TransportStep()
 
 void CQueltProtocol::WriteFrame(const std::uint8_t* pFrame, int nSize, const char* pszPrefix, bool bAwaited)
 {
+    std::uint8_t stamped[dl::kMaxFrameSize];
+    pFrame = AtHandOver(pFrame, std::min(nSize, dl::kMaxFrameSize), stamped);
     if (Write(pFrame, nSize) == 0)
         return;  // nothing went out (the port is not open): nothing is shown as sent
     // Prefix, octets, line end, and "<= " on the receive side when an answer is awaited,
@@ -110,6 +115,34 @@ void CQueltProtocol::WriteFrame(const std::uint8_t* pFrame, int nSize, const cha
     AppendSendText('\n');
     if (bAwaited)
         AppendRecvText(std::string_view("<= "));
+}
+
+const std::uint8_t* CQueltProtocol::AtHandOver(const std::uint8_t* pFrame, int nSize, std::uint8_t* pCopy)
+{
+    // User-data offsets: transport header, application control, function, then objects.
+    constexpr int kFunctionAt = dl::kHeaderSize + 2;
+    constexpr int kObjectsAt = dl::kHeaderSize + 3;
+    constexpr int kTimeAt = 7;
+    constexpr std::uint8_t kTimeHeader[4] = {50, 1, 0x07, 0x01};
+    if (m_HandOver == HandOver::NONE || nSize <= kFunctionAt || (pFrame[3] & dl::PRM) == 0)
+        return pFrame;
+    const int nLinkFunc = pFrame[3] & dl::FUNC;
+    if (nLinkFunc != dl::CONFIRMED_USER_DATA && nLinkFunc != dl::UNCONFIRMED_USER_DATA)
+        return pFrame;
+    // The next user data after the request was queued is the request, unless the link
+    // dropped it: then nothing is noted or stamped.
+    const HandOver what = std::exchange(m_HandOver, HandOver::NONE);
+    if (what == HandOver::DELAY_MEASURE && pFrame[kFunctionAt] == fc::DELAY_MEASURE) {
+        m_ClockSync.OnMeasureSent(MonotonicUs());
+        return pFrame;
+    }
+    if (what != HandOver::TIME_SYNC || pFrame[kFunctionAt] != fc::WRITE || nSize < kObjectsAt + 4 ||
+        !std::equal(std::begin(kTimeHeader), std::end(kTimeHeader), pFrame + kObjectsAt))
+        return pFrame;
+    std::copy_n(pFrame, nSize, pCopy);
+    std::uint8_t time[6];
+    m_ClockSync.TimeToWrite(g_nTimeFormat.load(std::memory_order_relaxed), time);
+    return PatchUserData(pCopy, nSize, kTimeAt, time, 6) ? pCopy : pFrame;
 }
 
 void CQueltProtocol::ShowReceiveNote(const char* pszText) { AppendRecvText(std::string_view(pszText)); }
@@ -135,13 +168,22 @@ void CQueltProtocol::OnReceive(const std::uint8_t* pData, int nCount)
     if (nCount <= 0)
         return;
     m_nLastRxMs = MonotonicMs();
+    const std::int64_t nReadUs = MonotonicUs();
     // A frame that spans reads restarts the wait for an answer with every further read.
     if (m_Parser.InFrame())
         m_Link.OnFrameFlowing();
     for (int i = 0; i < nCount; ++i) {
         AppendRecvText(pData[i]);
+        if (!m_Parser.InFrame())
+            m_nFrameStartUs = nReadUs;
         m_Parser.Receive(pData[i]);
     }
+}
+
+void CQueltProtocol::OnDataFrame(const std::uint8_t* pFrame, int nLength)
+{
+    m_nDataFrameStartUs = m_nFrameStartUs;
+    m_Link.OnDataFrame(pFrame, nLength);
 }
 
 void CQueltProtocol::AbandonStaleFrame()

@@ -10,7 +10,9 @@
 
 #include "channel/Protocol.h"
 #include "dnp3/AppLayer.h"
+#include "dnp3/ClockSync.h"
 #include "dnp3/ControlEcho.h"
+#include "dnp3/IinWatch.h"
 #include "dnp3/LinkLayer.h"
 #include "dnp3/LinkParser.h"
 #include "dnp3/Planner.h"
@@ -53,6 +55,7 @@ public:
     const CLinkLayer& Link() const { return m_Link; }
     const CAppLayer& App() const { return m_App; }
     const CPlanner& Planner() const { return m_Planner; }
+    const CClockSync& ClockSync() const { return m_ClockSync; }
 
 private:
     // The silence after which a frame under way is abandoned.
@@ -62,7 +65,7 @@ private:
     // What the receive parser finds.
     void OnFrameEnd() override { EndDisplayLine(); }
     void OnHeaderFrame(const std::uint8_t* pFrame) override { m_Link.OnHeaderFrame(pFrame); }
-    void OnDataFrame(const std::uint8_t* pFrame, int nLength) override { m_Link.OnDataFrame(pFrame, nLength); }
+    void OnDataFrame(const std::uint8_t* pFrame, int nLength) override;
     void OnBadFrame() override;
     bool TakesUserData() const override { return m_Link.TakesUserData(); }
     // What the link layer needs.
@@ -70,6 +73,13 @@ private:
     void ShowReceiveNote(const char* pszText) override;
     // The link's wait for an answer ran out.
     void AbandonFrame() override;
+
+    // What happens as a frame goes to the line: the delay measurement notes the moment,
+    // the time synchronisation takes the time then. Returns the frame to write (pCopy
+    // when it was stamped).
+    const std::uint8_t* AtHandOver(const std::uint8_t* pFrame, int nSize, std::uint8_t* pCopy);
+    // The IIN of a response (or an unsolicited one) said in the alarm window.
+    void WatchIndications(const std::vector<std::uint8_t>& fragment, const std::string& request);
 
     // The scan period in seconds, at least 2: every period and time-out counts from it.
     static int ScanPeriod();
@@ -130,4 +140,12 @@ private:
     bool m_bAnswerLost = false;
     // How the next request goes out: new, or in place of the one that failed.
     CAppLayer::Try m_NextTry = CAppLayer::Try::NEW;
+    std::vector<std::uint8_t> m_RequestSent;  // the last request fragment, for the IIN lines
+    CIinWatch m_IinWatch;
+    CClockSync m_ClockSync;
+    // A request whose hand-over to the line matters, queued and not yet written.
+    enum class HandOver { NONE, DELAY_MEASURE, TIME_SYNC };
+    HandOver m_HandOver = HandOver::NONE;
+    std::int64_t m_nFrameStartUs = 0;      // the read that brought the first octet of the frame under way
+    std::int64_t m_nDataFrameStartUs = 0;  // of the last frame with user data
 };

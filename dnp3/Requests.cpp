@@ -5,6 +5,7 @@
 
 #include "commands/CommandQueue.h"
 #include "core/Clock.h"
+#include "core/Config.h"
 #include "core/EngineStatus.h"
 #include "dnp3/AppControl.h"
 #include "dnp3/FunctionCodes.h"
@@ -39,6 +40,10 @@ int CQueltProtocol::SendRequest(std::uint8_t byFunc, const std::uint8_t* pObject
     const int nResult = SendFragment(static_cast<std::uint8_t>(bySeq | ac::FIR | ac::FIN), byFunc, pObjects, nLength,
                                      bConfirmed, true);
     if (nResult == 0) {
+        m_RequestSent.assign({static_cast<std::uint8_t>(bySeq | ac::FIR | ac::FIN), byFunc});
+        if (nLength > 0)
+            m_RequestSent.insert(m_RequestSent.end(), pObjects, pObjects + nLength);
+        m_HandOver = HandOver::NONE;
         g_EngineStatus.Count(CEngineStatusBoard::REQUESTS);
         m_App.OnRequestSent(byFunc, how, Now());
         m_ControlEcho.OnRequestSent(bySeq);
@@ -117,23 +122,23 @@ int CQueltProtocol::SendUnsolicitedCtrl(std::uint8_t byFunc, const std::uint8_t*
 
 int CQueltProtocol::SendDelayMeasure()
 {
-    return SendRequest(fc::DELAY_MEASURE, kNoObjects, 0, false);
+    const int nResult = SendRequest(fc::DELAY_MEASURE, kNoObjects, 0, false);
+    if (nResult == 0)
+        m_HandOver = HandOver::DELAY_MEASURE;
+    return nResult;
 }
 
 int CQueltProtocol::SendTimeSync()
 {
-    const std::uint32_t dwMs = MillisecondsOfMonth(Clock().LocalNow());
-    const std::uint8_t objects[10] = {0x32,
-                                      0x01,
-                                      0x07,
-                                      0x01,
-                                      static_cast<std::uint8_t>(dwMs),
-                                      static_cast<std::uint8_t>(dwMs >> 8),
-                                      static_cast<std::uint8_t>(dwMs >> 16),
-                                      static_cast<std::uint8_t>(dwMs >> 24),
-                                      0x00,
-                                      0x00};
-    return SendWrite(objects, sizeof objects);
+    // The time is taken again as the frame goes to the line (AtHandOver).
+    std::uint8_t objects[10] = {0x32, 0x01, 0x07, 0x01};
+    std::uint8_t time[6];
+    m_ClockSync.TimeToWrite(g_nTimeFormat.load(std::memory_order_relaxed), time);
+    std::copy(std::begin(time), std::end(time), objects + 4);
+    const int nResult = SendWrite(objects, sizeof objects);
+    if (nResult == 0)
+        m_HandOver = HandOver::TIME_SYNC;
+    return nResult;
 }
 
 int CQueltProtocol::BuildControlObjects(std::uint8_t* p, int nPoint, int nCloseTrip, std::int32_t lRelayMs)

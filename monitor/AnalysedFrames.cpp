@@ -1,89 +1,12 @@
 #include "monitor/AnalysedFrames.h"
 
-#include <sstream>
+#include "core/Config.h"
+#include "dnp3/ChineseNames.h"
 
 using qdec::Direction;
 using qdec::RecordKind;
 
 namespace {
-
-struct Name {
-    const char* pszProtocol;
-    const char* pszChinese;
-};
-
-constexpr Name kFunctions[] = {
-    {"CONFIRM", "确认"},
-    {"READ", "读"},
-    {"WRITE", "写"},
-    {"SELECT", "选择"},
-    {"OPERATE", "执行"},
-    {"DIRECT_OPERATE", "直接执行"},
-    {"DIRECT_OPERATE_NR", "直接执行(不回答)"},
-    {"IMMED_FREEZE", "立即冻结"},
-    {"IMMED_FREEZE_NR", "立即冻结(不回答)"},
-    {"FREEZE_CLEAR", "冻结并清零"},
-    {"FREEZE_CLEAR_NR", "冻结并清零(不回答)"},
-    {"COLD_RESTART", "冷启动"},
-    {"WARM_RESTART", "热启动"},
-    {"ENABLE_UNSOLICITED", "允许主动上送"},
-    {"DISABLE_UNSOLICITED", "禁止主动上送"},
-    {"DELAY_MEASURE", "延时测量"},
-    {"RECORD_CURRENT_TIME", "记录当前时间"},
-    {"RESPONSE", "响应"},
-    {"UNSOLICITED_RESPONSE", "主动上送"},
-    {"RESET_LINK_STATES", "复位"},
-    {"TEST_LINK_STATES", "测试"},
-    {"REQUEST_LINK_STATUS", "请求链路状态"},
-    {"ACK", "确认"},
-    {"NACK", "否认"},
-    {"LINK_STATUS", "链路状态"},
-    {"NOT_SUPPORTED", "不支持"},
-    {"NOT_FUNCTIONING", "未工作"},
-    {"CONFIRMED_USER_DATA", "用户数据"},
-    {"UNCONFIRMED_USER_DATA", "用户数据"},
-};
-
-// IIN1 bits 0..7, then IIN2 bits 0..7, as the decoder names them.
-constexpr const char* kIin[16] = {
-    "广播", "有类1事件", "有类2事件", "有类3事件", "需要对时", "就地控制", "设备故障", "设备重启",
-    "功能码不支持", "对象未知", "参数错误", "事件缓冲溢出", "操作已在执行", "配置损坏", "保留2", "保留1",
-};
-
-}  // namespace
-
-const char* ChineseName(const char* pszProtocol)
-{
-    for (const Name& name : kFunctions)
-        if (std::string_view(name.pszProtocol) == pszProtocol)
-            return name.pszChinese;
-    return pszProtocol;
-}
-
-namespace {
-
-std::string IinText(std::uint16_t wIin)
-{
-    std::string text;
-    for (int nBit = 0; nBit < 16; ++nBit)
-        if (qdec::IinBitSet(wIin, nBit))
-            text += std::string(text.empty() ? "" : " ") + kIin[nBit];
-    return text;
-}
-
-// "60.2 60.3" → "类1 类2"; other objects as they are.
-std::string Objects(const std::string& summary)
-{
-    std::istringstream words(summary);
-    std::string word;
-    std::string text;
-    while (words >> word) {
-        if (word.size() == 4 && word.compare(0, 3, "60.") == 0 && word[3] >= '1' && word[3] <= '4')
-            word = std::string("类") + static_cast<char>(word[3] - 1);
-        text += (text.empty() ? "" : " ") + word;
-    }
-    return text;
-}
 
 bool AnswerExpected(int nFunction)
 {
@@ -98,6 +21,13 @@ bool AnswerExpected(int nFunction)
     default:
         return nFunction < 0x80;
     }
+}
+
+// Times read as the operator set the RTU's clock to count.
+qdec::TimeConvention ChosenConvention()
+{
+    return g_nTimeFormat.load(std::memory_order_relaxed) == TIME_FORMAT_UTC ? qdec::TimeConvention::Utc
+                                                                            : qdec::TimeConvention::MonthRelative;
 }
 
 std::int64_t StartUs(const qdec::LineRecord& r) { return r.tMonoUs != 0 ? r.tMonoUs : r.tWallUs; }
@@ -123,14 +53,14 @@ std::string ChineseSummary(const qdec::FrameDescription& d)
     std::string text;
     if (d.App.bPresent) {
         text = ChineseName(qdec::AppFunctionName(d.App.nFunction));
-        const std::string objects = Objects(d.App.ObjectSummary);
+        const std::string objects = ChineseObjects(d.App.ObjectSummary);
         const bool bResponse = d.App.nFunction >= 0x81;
         const bool bObjectsFirst = !bResponse && !objects.empty();
         if (bObjectsFirst)
             text += " " + objects;
         text += (bObjectsFirst ? "  seq " : " seq ") + std::to_string(d.App.nSeq);
         if (d.App.bHasIin && d.App.wIin != 0)
-            text += "  IIN " + IinText(d.App.wIin);
+            text += "  IIN " + ChineseIinText(d.App.wIin);
         if (bResponse && !objects.empty())
             text += "  " + objects;
         if (!d.App.Fault.empty())
@@ -177,7 +107,7 @@ qdec::FrameDescription DescribeInFull(const std::deque<AnalysedFrame>& frames, s
         if (SameLine(frames[i].d.Record, target))
             chain.push_back(i);
     }
-    qdec::CStreamDecoder decoder;
+    qdec::CStreamDecoder decoder(ChosenConvention());
     qdec::FrameDescription d;
     for (auto it = chain.rbegin(); it != chain.rend(); ++it)
         d = decoder.Describe(frames[*it].d.Record);
@@ -188,7 +118,7 @@ qdec::FrameDescription DescribeInFull(const std::deque<AnalysedFrame>& frames, s
 std::string TextOfFrames(const std::deque<AnalysedFrame>& frames, const std::vector<const AnalysedFrame*>& chosen)
 {
     std::string text;
-    qdec::CStreamDecoder decoder;
+    qdec::CStreamDecoder decoder(ChosenConvention());
     std::size_t nNext = 0;
     for (const AnalysedFrame& f : frames) {
         qdec::FrameDescription d = decoder.Describe(f.d.Record);
@@ -212,6 +142,7 @@ AnalysedFrame CFrameAnalyser::Pair(qdec::LineRecord record)
 {
     AnalysedFrame f;
     f.nNumber = m_nNext++;
+    m_Decoder.SetConvention(ChosenConvention());
     f.d = m_Decoder.Describe(std::move(record));
     f.dIntervalMs = f.d.dDeltaMs;
     f.Summary = ChineseSummary(f.d);

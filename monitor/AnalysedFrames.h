@@ -54,8 +54,6 @@ std::string TextOfFrames(const std::deque<AnalysedFrame>& frames, const std::vec
 // The Chinese one-line summary: "读 类1 类2 类3  seq 5", "响应 seq 5  IIN 需要对时  2.2×3",
 // "链路 复位 3246→54", "噪声 5 字节".
 std::string ChineseSummary(const qdec::FrameDescription& d);
-// A function's Chinese name by its protocol name ("READ" → "读"); unknown ones as they are.
-const char* ChineseName(const char* pszProtocol);
 
 class CAnalysedFrames : public ITapSink {
 public:

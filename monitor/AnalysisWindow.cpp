@@ -26,6 +26,7 @@
 
 #include "app/Recording.h"
 #include "core/Notify.h"
+#include "dnp3/ChineseNames.h"
 #include "monitor/FrameOctets.h"
 #include "monitor/FrameTableModel.h"
 #include "record/Recorder.h"

@@ -1,9 +1,8 @@
 #include "response/EventRepeats.h"
 
-bool CEventRepeats::IsRepeat(int nPoint, int nState, std::uint32_t dwTime)
+bool CEventRepeats::IsRepeat(int nPoint, int nState, std::uint64_t qwTime)
 {
-    const std::uint64_t key = (static_cast<std::uint64_t>(nPoint & 0xFFFF) << 33) |
-                              (static_cast<std::uint64_t>(nState & 1) << 32) | dwTime;
+    const Key key{qwTime, static_cast<std::uint32_t>(nPoint & 0xFFFF) << 1 | static_cast<std::uint32_t>(nState & 1)};
     if (m_Seen.contains(key))
         return true;
     if (m_Order.size() >= kRemembered) {

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <unordered_set>
 
 class CEventRepeats {
@@ -14,9 +15,17 @@ public:
     static constexpr std::size_t kRemembered = 1024;
 
     // True when the event was seen lately; otherwise it is remembered.
-    bool IsRepeat(int nPoint, int nState, std::uint32_t dwTime);
+    bool IsRepeat(int nPoint, int nState, std::uint64_t qwTime);
 
 private:
-    std::deque<std::uint64_t> m_Order;  // oldest first
-    std::unordered_set<std::uint64_t> m_Seen;
+    struct Key {
+        std::uint64_t qwTime;
+        std::uint32_t dwPointState;
+        bool operator==(const Key&) const = default;
+    };
+    struct KeyHash {
+        std::size_t operator()(const Key& k) const { return std::hash<std::uint64_t>()(k.qwTime * 31 + k.dwPointState); }
+    };
+    std::deque<Key> m_Order;  // oldest first
+    std::unordered_set<Key, KeyHash> m_Seen;
 };

@@ -18,6 +18,7 @@ public:
     {
         return static_cast<std::uint32_t>(U16(nPos)) | (static_cast<std::uint32_t>(U16(nPos + 2)) << 16);
     }
+    std::uint64_t U48(int nPos) const { return U32(nPos) | (static_cast<std::uint64_t>(U16(nPos + 4)) << 32); }
 
 private:
     const std::uint8_t* m_p;

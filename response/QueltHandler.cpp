@@ -8,6 +8,7 @@
 #include "core/Config.h"
 #include "core/ResponseList.h"
 #include "dnp3/FunctionCodes.h"
+#include "dnp3/IinWatch.h"
 #include "monitor/AlarmLog.h"
 
 namespace {
@@ -94,8 +95,17 @@ int Failed(const CObjectReader& r, const char* pszText)
     return r.Length();
 }
 
-// The computer's time of day in ms, counted in whole seconds.
-std::uint32_t WholeSecondsOfDay() { return MillisecondsOfDay(Clock().LocalNow()) / 1000 * 1000; }
+bool IsUtc() { return g_nTimeFormat.load(std::memory_order_relaxed) == TIME_FORMAT_UTC; }
+
+// The computer's time in ms, counted in whole seconds: of the day, or UTC since 1970.
+std::uint64_t WholeSecondsNow()
+{
+    return IsUtc() ? UtcMs() / 1000 * 1000 : MillisecondsOfDay(Clock().LocalNow()) / 1000 * 1000;
+}
+
+// 1990-01-01 00:00 UTC: no RTU clock that was ever set reads earlier.
+constexpr std::uint64_t kPlausibleFromMs = 631'152'000'000;
+constexpr std::uint64_t kDayMs = 86'400'000;
 
 void CheckTimeout(std::atomic<int>& bPending, const std::atomic<std::time_t>& tSent, const char* pszText)
 {
@@ -127,7 +137,8 @@ bool KnownQualifier(const CObjectReader& r, int p, QualifierKind kind)
 void CQueltHandler::ProcessResponses()
 {
     // An event with relative time before any CTO in this call is dated from now.
-    m_dwCto = WholeSecondsOfDay();
+    m_qwCto = WholeSecondsNow();
+    m_bCtoUnsynced = false;
     ResponseElement element;
     std::uint8_t byAnswers = 0;
     m_nRepeats = 0;
@@ -137,12 +148,12 @@ void CQueltHandler::ProcessResponses()
         AddAlarm("重复事件已忽略: " + std::to_string(m_nRepeats));
 }
 
-void CQueltHandler::ListEvent(std::uint32_t dwTime, int nPoint, int nState)
+void CQueltHandler::ListEvent(std::uint64_t qwTime, int nPoint, int nState, bool bUnsynced)
 {
-    if (m_Repeats.IsRepeat(nPoint, nState, dwTime))
+    if (m_Repeats.IsRepeat(nPoint, nState, qwTime))
         ++m_nRepeats;
     else
-        AddAlarm(SoeLine(dwTime, nPoint, nState));
+        AddAlarm(SoeLine(qwTime, nPoint, nState, bUnsynced));
 }
 
 void CQueltHandler::ProcessElement(const std::uint8_t* pElement, int nLength, std::uint8_t byAnswers)
@@ -154,8 +165,11 @@ void CQueltHandler::ProcessElement(const std::uint8_t* pElement, int nLength, st
     const CObjectReader r(pElement, nStated < nLength ? nStated : nLength);
     m_pFrame = pElement;
     m_byAnswers = byAnswers;
+    m_bControlBlock = false;
     for (int p = 4; p < r.Length();)
         p = ProcessObject(r, p);
+    if (!m_bControlBlock && r.Has(3, 1))
+        ControlRefusedByIin();
     m_pFrame = nullptr;
     m_byAnswers = 0;
 }
@@ -225,10 +239,14 @@ int CQueltHandler::DecodeBinaryEvents(const CObjectReader& r, int p, const Objec
         const int nFlag = nAt + range.nIndexSize;
         const int nState = (r.U8(nFlag) & 0x80) != 0 ? 1 : 0;
         g_RtuPoints[0].pYX[nPoint].byState = static_cast<std::uint8_t>(nState);
-        if (byVar == 2)
+        if (byVar == 2 && IsUtc())
+            ListEvent(r.U48(nFlag + 1), nPoint, nState);
+        else if (byVar == 2)
             ListEvent(r.U32(nFlag + 1), nPoint, nState);
-        else if (byVar == 3)
-            ListEvent(m_dwCto + r.U16(nFlag + 1), nPoint, nState);
+        else if (byVar == 3 && IsUtc())
+            ListEvent(m_qwCto + r.U16(nFlag + 1), nPoint, nState, m_bCtoUnsynced);
+        else if (byVar == 3)  // month-relative: 32 bits, as the RTU counts them
+            ListEvent(static_cast<std::uint32_t>(m_qwCto + r.U16(nFlag + 1)), nPoint, nState);
     }
     return nFirst + nSize * range.nCount;
 }
@@ -239,6 +257,7 @@ int CQueltHandler::DecodeControlBlock(const CObjectReader& r, int p, const Objec
     const int nBlock = range.nIndexSize + 11;
     const int nFirst = p + range.nHeaderSize;
     const int nStatus = nFirst + range.nIndexSize + 10;  // of the first block, the one reported
+    m_bControlBlock = true;
     if (range.nCount > 0 && r.Has(nStatus, 1))
         ReportControlOutcome(m_byAnswers, r.U8(nStatus) == 0);
     return nFirst + nBlock * range.nCount;
@@ -290,8 +309,14 @@ int CQueltHandler::DecodeCto(const CObjectReader& r, int p, const ObjectRange& r
 {
     const int nTime = p + range.nHeaderSize;  // six octets of milliseconds
     if (range.nCount > 0 && r.Has(nTime, 6)) {
-        // Unsynchronised: the RTU's time is not trusted; the computer's time of day instead.
-        m_dwCto = byVar == 1 ? r.U32(nTime) : WholeSecondsOfDay();
+        if (IsUtc()) {
+            // The RTU's own time, marked on each event it dates.
+            m_qwCto = r.U48(nTime);
+            m_bCtoUnsynced = byVar == 2;
+        } else {
+            // Unsynchronised: the RTU's time is not trusted; the computer's time of day instead.
+            m_qwCto = byVar == 1 ? r.U32(nTime) : WholeSecondsNow();
+        }
     }
     return nTime + 6 * range.nCount;
 }
@@ -320,15 +345,39 @@ int CQueltHandler::SkipIndications(const CObjectReader& r, int p, const ObjectRa
     return p + range.nHeaderSize + (range.nCount + 7) / 8;
 }
 
-std::string SoeLine(std::uint32_t dwTime, int nPoint, int nState)
+void CQueltHandler::ControlRefusedByIin()
 {
-    const LocalTime today = Clock().LocalNow();
-    const std::uint32_t r = dwTime % 86'400'000u;
-    char line[128];
-    std::snprintf(line, sizeof line, "%4d-%02d-%02d %02d:%02d:%02d:%3d 站号=%d 点号=%d 状态=%d", today.nYear,
-                  today.nMonth, today.nDay, static_cast<int>(r / 3'600'000), static_cast<int>(r % 3'600'000 / 60'000),
-                  static_cast<int>(r % 60'000 / 1000), static_cast<int>(r % 1000), g_nRtuAddress.load() & 0xFFFF,
-                  nPoint, nState);
+    const std::string reason = IinRefusal(m_pFrame[3]);
+    if (reason.empty())
+        return;
+    if (m_byAnswers == fc::SELECT && g_CtrlCmd.m_bSelectPending.exchange(0) != 0)
+        AddAlarm("遥控选点失败: " + reason + " !");
+    else if (m_byAnswers == fc::OPERATE && g_CtrlCmd.m_bOperatePending.exchange(0) != 0)
+        AddAlarm("遥控执行失败: " + reason + " !");
+}
+
+std::string SoeLine(std::uint64_t qwTime, int nPoint, int nState, bool bUnsynced)
+{
+    LocalTime t;
+    const char* pszMark = "";
+    if (IsUtc()) {
+        t = LocalAtMs(qwTime);
+        if (qwTime < kPlausibleFromMs || qwTime > UtcMs() + kDayMs)
+            pszMark = " (RTU时钟未同步?)";
+        else if (bUnsynced)
+            pszMark = " (未同步)";
+    } else {
+        t = Clock().LocalNow();
+        const std::uint32_t r = static_cast<std::uint32_t>(qwTime) % static_cast<std::uint32_t>(kDayMs);
+        t.nHour = static_cast<int>(r / 3'600'000);
+        t.nMinute = static_cast<int>(r % 3'600'000 / 60'000);
+        t.nSecond = static_cast<int>(r % 60'000 / 1000);
+        t.nMillisecond = static_cast<int>(r % 1000);
+    }
+    char line[160];
+    std::snprintf(line, sizeof line, "%4d-%02d-%02d %02d:%02d:%02d:%3d 站号=%d 点号=%d 状态=%d%s", t.nYear, t.nMonth,
+                  t.nDay, t.nHour, t.nMinute, t.nSecond, t.nMillisecond, g_nRtuAddress.load() & 0xFFFF, nPoint, nState,
+                  pszMark);
     return line;
 }
 

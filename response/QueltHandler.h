@@ -46,10 +46,14 @@ private:
     static int Truncated(const CObjectReader& r);
 
     // Lists one event line, or counts a repeat of one listed lately.
-    void ListEvent(std::uint32_t dwTime, int nPoint, int nState);
+    void ListEvent(std::uint64_t qwTime, int nPoint, int nState, bool bUnsynced = false);
+    // A select or operate answered without its echo, refused by an error IIN: it ends now.
+    void ControlRefusedByIin();
 
     // Common time of occurrence: carried across the objects and elements of one call.
-    std::uint32_t m_dwCto = 0;
+    std::uint64_t m_qwCto = 0;
+    bool m_bCtoUnsynced = false;  // IEEE 1815 UTC: the RTU said its clock is not synchronised
+    bool m_bControlBlock = false;  // the element being decoded echoed a control block
     CEventRepeats m_Repeats;
     int m_nRepeats = 0;  // in this call
 };
@@ -59,5 +63,7 @@ private:
 void CheckSelectTimeout();
 void CheckOperateTimeout();
 
-// The event line of one time-tagged binary-input event, dated today.
-std::string SoeLine(std::uint32_t dwTime, int nPoint, int nState);
+// The event line of one time-tagged binary-input event. Month-relative times are dated
+// today; IEEE 1815 UTC times carry their own date, marked when the RTU's clock cannot be
+// right (before 1990, or more than a day ahead) or said it was not synchronised.
+std::string SoeLine(std::uint64_t qwTime, int nPoint, int nState, bool bUnsynced = false);

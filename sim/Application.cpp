@@ -95,6 +95,7 @@ void COutstation::OnRequest(const std::vector<std::uint8_t>& req)
         m_Selection.reset();
 
     Reply reply;
+    reply.tRequest = m_tFrameStart;
     switch (byFunc) {
     case fc::READ:
         Read(req, reply);
@@ -120,7 +121,8 @@ void COutstation::OnRequest(const std::vector<std::uint8_t>& req)
         reply.note = byFunc == fc::ENABLE_UNSOLICITED ? "unsolicited responses enabled" : "unsolicited responses disabled";
         break;
     case fc::DELAY_MEASURE:
-        reply.objects.push_back({{52, 2, 0x07, 0x01, 0x00, 0x00}, {}});  // no processing delay to report
+        reply.objects.push_back({{52, 2, 0x07, 0x01, 0x00, 0x00}, {}});
+        reply.bDelayMeasure = true;
         reply.note = "delay measurement";
         break;
     default:
@@ -176,7 +178,7 @@ void COutstation::Restart()
     m_UnsolAwaited.reset();
     m_bUnsolNullDue = m_Options.bUnsolicited;
     m_bRestart = true;
-    m_bNeedTime = true;
+    m_bNeedTime = !m_Options.bNoTimeSync;
     if (m_Log)
         m_Log("fault: restart");
 }
@@ -201,11 +203,20 @@ void COutstation::OnConfirm(std::uint8_t bySeq)
 
 ResponseOptions COutstation::BuildOptions() const
 {
-    return {m_Options.bCompact, static_cast<std::size_t>(std::max(m_Options.nFragment, 64)) - 4};
+    return {m_Options.bCompact, static_cast<std::size_t>(std::max(m_Options.nFragment, 64)) - 4, IsClockSynced()};
 }
 
 void COutstation::Respond(std::uint8_t bySeq, Reply reply)
 {
+    if (reply.bDelayMeasure && !reply.objects.empty()) {
+        // From the first octet of the request to the first of this answer, in ms.
+        const auto turnaround = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - reply.tRequest);
+        const auto nMs = static_cast<unsigned>(std::clamp<long long>(turnaround.count(), 0, 0xFFFF));
+        std::vector<std::uint8_t>& delay = reply.objects.front().Octets;
+        delay[4] = static_cast<std::uint8_t>(nMs);
+        delay[5] = static_cast<std::uint8_t>(nMs >> 8);
+        reply.note += ", turnaround " + std::to_string(nMs) + " ms";
+    }
     const std::vector<std::vector<ResponseObject>> fragments =
         PackFragments(reply.objects, static_cast<std::size_t>(m_Options.nFragment));
     m_PendingFragments.assign(fragments.begin(), fragments.end());
@@ -313,11 +324,20 @@ void COutstation::Write(const std::vector<std::uint8_t>& req, Reply& reply)
         return req.size() >= 2 + head.size() && std::equal(head.begin(), head.end(), req.begin() + 2);
     };
     if (Is({50, 1, 0x07, 0x01}) && req.size() >= 12) {
-        m_dwTimeBase = static_cast<std::uint32_t>(req[6] | (req[7] << 8) | (req[8] << 16) |
-                                                  (static_cast<std::uint32_t>(req[9]) << 24));
-        m_tTimeBase = Clock::now();
+        std::uint64_t qwTime = 0;
+        for (int i = 5; i >= 0; --i)
+            qwTime = qwTime << 8 | req[6 + static_cast<std::size_t>(i)];
+        if (m_Options.bNoTimeSync) {
+            reply.note = "clock write of " + std::to_string(qwTime) + " ms ignored: the clock is set by other means";
+            return;
+        }
+        // The time written is that of the request's first octet, as IEEE 1815 counts it.
+        m_qwTimeBase = qwTime;
+        m_tTimeBase = reply.tRequest;
         m_bNeedTime = false;
-        reply.note = "clock set to " + std::to_string(m_dwTimeBase) + " ms";
+        const long long llOff = static_cast<long long>(RtuTime()) - static_cast<long long>(ComputerTime());
+        reply.note = "clock set to " + std::to_string(qwTime) + " ms, " + std::to_string(llOff) +
+                     " ms from this computer's clock";
     } else if (Is({80, 1, 0x00, 0x07, 0x07}) && req.size() >= 8) {
         if ((req[7] & 1) == 0)
             m_bRestart = false;

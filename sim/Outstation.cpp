@@ -9,14 +9,21 @@ COutstation::COutstation(const SimOptions& options, Output output, Log log)
     : m_Options(options), m_Output(std::move(output)), m_Log(std::move(log)),
       m_Db(options.nYx, options.nYc, options.nYm, options.uSeed, options.nBinaryClass, options.nAnalogClass),
       m_Random(options.uSeed),
-      m_dwTimeBase(MillisecondsOfMonth(::Clock().LocalNow())), m_tTimeBase(Clock::now()), m_tLastChange(m_tTimeBase)
+      m_bNeedTime(!options.bNoTimeSync), m_tTimeBase(Clock::now()), m_tLastChange(m_tTimeBase)
 {
+    const std::int64_t nStart = static_cast<std::int64_t>(ComputerTime()) + std::int64_t{options.nClockOffsetS} * 1000;
+    m_qwTimeBase = static_cast<std::uint64_t>(std::max<std::int64_t>(nStart, 0));
 }
 
-std::uint32_t COutstation::RtuTime() const
+std::uint64_t COutstation::RtuTime() const
 {
     const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - m_tTimeBase);
-    return m_dwTimeBase + static_cast<std::uint32_t>(elapsed.count());
+    return (m_qwTimeBase + static_cast<std::uint64_t>(std::max<std::int64_t>(elapsed.count(), 0))) & 0xFFFF'FFFF'FFFF;
+}
+
+std::uint64_t COutstation::ComputerTime() const
+{
+    return m_Options.bUtcTime ? UtcMs() : MillisecondsOfMonth(::Clock().LocalNow());
 }
 
 void COutstation::Start()
@@ -49,9 +56,16 @@ void COutstation::Receive(const std::uint8_t* pData, int nCount)
 {
     m_llOctetsIn += nCount;
     const int nErrorsBefore = m_Assembler.CrcErrors();
-    for (const std::vector<std::uint8_t>& frame : m_Assembler.Push(pData, nCount))
+    const auto tRead = Clock::now();
+    // A frame begun in an earlier read counts from that read; any other from this one.
+    Clock::time_point tStart = m_Assembler.IsIdle() ? tRead : m_tPartialStart;
+    for (const std::vector<std::uint8_t>& frame : m_Assembler.Push(pData, nCount)) {
+        m_tFrameStart = tStart;
+        tStart = tRead;
         if (!m_bSilent)
             OnFrame(frame);
+    }
+    m_tPartialStart = tStart;
     if (m_Assembler.CrcErrors() != nErrorsBefore && m_Log)
         m_Log("frame with a bad CRC ignored");
 }

@@ -40,8 +40,12 @@ public:
     int RequestsHandled() const { return m_nRequests; }
     long long OctetsReceived() const { return m_llOctetsIn; }
     long long OctetsSent() const { return m_llOctetsOut; }
-    // Milliseconds of RTU time (from the 1st of the month, as the master sets it).
-    std::uint32_t RtuTime() const;
+    // The RTU's clock: 48 bits of milliseconds, since the 1st of the month or UTC since
+    // 1970 as the options say.
+    std::uint64_t RtuTime() const;
+    // The computer's clock counted the same way.
+    std::uint64_t ComputerTime() const;
+    bool IsClockSynced() const { return !m_bNeedTime; }
 
     // Internal indications, first octet.
     static constexpr std::uint8_t IIN1_CLASS1 = 0x02, IIN1_CLASS2 = 0x04, IIN1_CLASS3 = 0x08,
@@ -79,6 +83,8 @@ private:
         bool bNone = false;  // no response at all
         std::string note;    // one line for the log
         std::string detail;  // what a read found
+        bool bDelayMeasure = false;   // the turnaround is filled in as it goes out
+        Clock::time_point tRequest{};  // the first octet of the request came
     };
     void Read(const std::vector<std::uint8_t>& req, Reply& reply);
     void Write(const std::vector<std::uint8_t>& req, Reply& reply);
@@ -134,7 +140,7 @@ private:
     std::uint8_t m_byTpSeq = 0;
     int m_nRequests = 0;
     bool m_bRestart = true;
-    bool m_bNeedTime = true;
+    bool m_bNeedTime;
     bool m_bUseCto = false;  // alternate event responses carry a CTO and relative times
     // The response under way: fragments not yet sent, the sequence of the next one, and
     // the sequence whose confirm lets it go (-1: none awaited).
@@ -164,8 +170,11 @@ private:
     std::optional<UnsolicitedAwaited> m_UnsolAwaited;
     std::uint8_t m_byUnsolSeq = 0;
     int m_nLongResponses = 0;
-    std::uint32_t m_dwTimeBase;        // RTU time at m_tTimeBase
+    std::uint64_t m_qwTimeBase;        // RTU time at m_tTimeBase
     Clock::time_point m_tTimeBase;
+    // When the first octet of the frame last handed on, and of the one under way, came.
+    Clock::time_point m_tFrameStart{};
+    Clock::time_point m_tPartialStart{};
     Clock::time_point m_tLastChange;
     // A select waiting for its operate: its object octets, sequence and time.
     struct Selection {

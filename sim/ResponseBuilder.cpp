@@ -21,10 +21,10 @@ void Put32(std::vector<std::uint8_t>& out, std::uint32_t n)
     Put16(out, n >> 16);
 }
 
-void PutTime(std::vector<std::uint8_t>& out, std::uint32_t dwMs)
+void PutTime(std::vector<std::uint8_t>& out, std::uint64_t qwMs)
 {
-    Put32(out, dwMs);
-    Put16(out, 0);
+    Put32(out, static_cast<std::uint32_t>(qwMs));
+    Put16(out, static_cast<unsigned>(qwMs >> 32) & 0xFFFF);
 }
 
 void RangeHeader(std::vector<std::uint8_t>& out, bool bCompact, int nGroup, int nVar, int nStart, int nStop)
@@ -70,20 +70,20 @@ std::size_t EventBody(SimEvent::Kind kind, int nBinaryVar)
 }
 
 // One object of a run of events of one kind.
-ResponseObject EventObject(const std::vector<SimEvent>& run, int nBinaryVar, bool bCompact)
+ResponseObject EventObject(const std::vector<SimEvent>& run, int nBinaryVar, const ResponseOptions& options)
 {
     ResponseObject object;
     std::vector<std::uint8_t>& out = object.Octets;
     const SimEvent::Kind kind = run.front().kind;
-    const std::uint32_t dwCto = run.front().dwTime;
+    const std::uint64_t qwCto = run.front().qwTime;
     if (kind == SimEvent::BINARY && nBinaryVar == 3) {
-        out.insert(out.end(), {51, 1, 0x07, 0x01});
-        PutTime(out, dwCto);
+        out.insert(out.end(), {51, static_cast<std::uint8_t>(options.bClockSynced ? 1 : 2), 0x07, 0x01});
+        PutTime(out, qwCto);
     }
     int nMaxIndex = 0;
     for (const SimEvent& e : run)
         nMaxIndex = std::max(nMaxIndex, e.nPoint);
-    const int nWidth = IndexedHeader(out, bCompact, kind == SimEvent::ANALOG ? 32 : 2,
+    const int nWidth = IndexedHeader(out, options.bCompact, kind == SimEvent::ANALOG ? 32 : 2,
                                      kind == SimEvent::ANALOG ? 2 : nBinaryVar, run.size(), nMaxIndex);
     for (const SimEvent& e : run) {
         PutIndex(out, nWidth, e.nPoint);
@@ -93,9 +93,9 @@ ResponseObject EventObject(const std::vector<SimEvent>& run, int nBinaryVar, boo
         } else {
             out.push_back(static_cast<std::uint8_t>(kOnline | (e.nValue << 7)));
             if (nBinaryVar == 2)
-                PutTime(out, e.dwTime);
+                PutTime(out, e.qwTime);
             else if (nBinaryVar == 3)
-                Put16(out, e.dwTime - dwCto);
+                Put16(out, static_cast<unsigned>(e.qwTime - qwCto));
         }
         object.EventIds.push_back(e.nId);
     }
@@ -175,7 +175,7 @@ void AddEventObjects(const std::vector<SimEvent>& events, int nBinaryVar, const 
     std::size_t nRunSize = 0;
     auto flush = [&] {
         if (!run.empty())
-            out.push_back(EventObject(run, nBinaryVar, options.bCompact));
+            out.push_back(EventObject(run, nBinaryVar, options));
         run.clear();
     };
     for (const SimEvent& e : events) {
@@ -183,7 +183,7 @@ void AddEventObjects(const std::vector<SimEvent>& events, int nBinaryVar, const 
         const bool bRelative = e.kind == SimEvent::BINARY && nBinaryVar == 3;
         const bool bBreak = !run.empty() &&
                             (run.front().kind != e.kind || nRunSize + nEach > options.nMaxObject ||
-                             (bRelative && e.dwTime - run.front().dwTime > 0xFFFF));
+                             (bRelative && e.qwTime - run.front().qwTime > 0xFFFF));
         if (bBreak)
             flush();
         if (run.empty())

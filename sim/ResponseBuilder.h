@@ -16,6 +16,7 @@ struct ResponseObject {
 struct ResponseOptions {
     bool bCompact = false;        // 8-bit ranges and indexes where they fit
     std::size_t nMaxObject = 0;   // octets one object may take (the fragment less its header)
+    bool bClockSynced = true;     // CTOs as 51.1, else 51.2 (unsynchronised)
 };
 
 // Static data of one group and variation (0: the RTU's default variation) for the points

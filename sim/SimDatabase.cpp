@@ -16,38 +16,38 @@ CSimDatabase::CSimDatabase(int nYx, int nYc, int nYm, unsigned nSeed, int nBinar
         m_Ym[i] = static_cast<std::uint32_t>(i * 1000);
 }
 
-void CSimDatabase::Evolve(std::uint32_t dwNow)
+void CSimDatabase::Evolve(std::uint64_t qwNow)
 {
     std::uniform_int_distribution<int> yx(0, YxCount() - 1);
     const int nPoint = yx(m_Random);
-    SetBinary(nPoint, m_Yx[static_cast<std::size_t>(nPoint)] ^ 1, dwNow);
+    SetBinary(nPoint, m_Yx[static_cast<std::size_t>(nPoint)] ^ 1, qwNow);
 
     std::uniform_int_distribution<int> yc(0, YcCount() - 1);
     std::uniform_int_distribution<int> drift(-300, 300);
     for (int n = 0; n < 2; ++n) {
         const int nPoint = yc(m_Random);
-        SetAnalog(nPoint, m_Yc[static_cast<std::size_t>(nPoint)] + drift(m_Random), dwNow);
+        SetAnalog(nPoint, m_Yc[static_cast<std::size_t>(nPoint)] + drift(m_Random), qwNow);
     }
     for (std::size_t i = 0; i < m_Ym.size(); ++i)
         m_Ym[i] += static_cast<std::uint32_t>(i % 7 + 1);
 }
 
-void CSimDatabase::SetBinary(int nPoint, int nState, std::uint32_t dwNow)
+void CSimDatabase::SetBinary(int nPoint, int nState, std::uint64_t qwNow)
 {
     if (nPoint < 0 || nPoint >= YxCount() || m_Yx[static_cast<std::size_t>(nPoint)] == nState)
         return;
     m_Yx[static_cast<std::size_t>(nPoint)] = nState;
-    AddEvent(SimEvent::BINARY, nPoint, nState, dwNow);
+    AddEvent(SimEvent::BINARY, nPoint, nState, qwNow);
 }
 
-void CSimDatabase::SetAnalog(int nPoint, int nValue, std::uint32_t dwNow)
+void CSimDatabase::SetAnalog(int nPoint, int nValue, std::uint64_t qwNow)
 {
     if (nPoint < 0 || nPoint >= YcCount())
         return;
     std::int16_t& nOld = m_Yc[static_cast<std::size_t>(nPoint)];
     nValue = std::clamp(nValue, -32768, 32767);
     if (std::abs(nValue - nOld) >= 100)  // the deadband
-        AddEvent(SimEvent::ANALOG, nPoint, nValue, dwNow);
+        AddEvent(SimEvent::ANALOG, nPoint, nValue, qwNow);
     nOld = static_cast<std::int16_t>(nValue);
 }
 
@@ -58,10 +58,10 @@ void CSimDatabase::Freeze(bool bClear)
         std::fill(m_Ym.begin(), m_Ym.end(), 0u);
 }
 
-void CSimDatabase::AddEvent(SimEvent::Kind kind, int nPoint, int nValue, std::uint32_t dwNow)
+void CSimDatabase::AddEvent(SimEvent::Kind kind, int nPoint, int nValue, std::uint64_t qwNow)
 {
     const int nClass = kind == SimEvent::ANALOG ? m_nAnalogClass : m_nBinaryClass;
-    SimEvent event{kind, nClass, nPoint, nValue, dwNow, -1, m_nNextId++};
+    SimEvent event{kind, nClass, nPoint, nValue, qwNow, -1, m_nNextId++};
     m_History.push_back(event);
     if (m_Events.size() >= kMaxEvents) {
         m_Dropped.push_back(m_Events.front());

@@ -14,7 +14,7 @@ struct SimEvent {
     int nClass;           // 1..3
     int nPoint;
     int nValue;           // binary: 0/1; analog: the new value
-    std::uint32_t dwTime; // RTU time in ms (the master's convention: from the 1st of the month)
+    std::uint64_t qwTime; // RTU time in ms, 48 bits, in the convention its clock keeps
     int nSentInSeq = -1;  // application sequence of the response that carried it, -1 unsent
     std::uint64_t nId = 0;  // unique, in the order the events happened
 };
@@ -32,11 +32,11 @@ public:
     std::uint32_t Frozen(int i) const { return m_Frozen[static_cast<std::size_t>(i)]; }
 
     // One step of the living RTU: toggles a binary input, moves some analogs, counts.
-    void Evolve(std::uint32_t dwNow);
+    void Evolve(std::uint64_t qwNow);
     // A binary input set from outside (an operate); an event when it changes.
-    void SetBinary(int nPoint, int nState, std::uint32_t dwNow);
+    void SetBinary(int nPoint, int nState, std::uint64_t qwNow);
     // An analog input set from outside; an event when it moves by the deadband or more.
-    void SetAnalog(int nPoint, int nValue, std::uint32_t dwNow);
+    void SetAnalog(int nPoint, int nValue, std::uint64_t qwNow);
     void Freeze(bool bClear);
 
     // Events of the given classes (bit c set for class c) and kinds (SimEvent::Kind bits)
@@ -55,7 +55,7 @@ public:
     const std::vector<SimEvent>& Dropped() const { return m_Dropped; }
 
 private:
-    void AddEvent(SimEvent::Kind kind, int nPoint, int nValue, std::uint32_t dwNow);
+    void AddEvent(SimEvent::Kind kind, int nPoint, int nValue, std::uint64_t qwNow);
 
     std::vector<int> m_Yx;
     std::vector<std::int16_t> m_Yc;

@@ -32,6 +32,7 @@ const IntOption kIntOptions[] = {
     {"--reply-delay-ms", &SimOptions::nReplyDelayMs, 0, 60000}, {"--restart-after", &SimOptions::nRestartAfter, 1, 1 << 30},
     {"--bad-segment-every", &SimOptions::nBadSegmentEvery, 1, 1 << 30},
     {"--lose-master-every", &SimOptions::nLoseMasterEvery, 1, 1 << 30},
+    {"--clock-offset", &SimOptions::nClockOffsetS, -1'900'000'000, 1'900'000'000},  // 60 years either way
 };
 
 struct FlagOption {
@@ -44,6 +45,7 @@ const FlagOption kFlagOptions[] = {
     {"--crob-fail", &SimOptions::bCrobFail},         {"--pace", &SimOptions::bPace},
     {"--operate-fail", &SimOptions::bOperateFail},   {"--select-fail", &SimOptions::bSelectFail},
     {"--confirmed-data", &SimOptions::bConfirmedData}, {"--unsolicited", &SimOptions::bUnsolicited},
+    {"--no-time-sync", &SimOptions::bNoTimeSync},
 };
 
 }  // namespace
@@ -63,6 +65,14 @@ SimCommandLine ParseSimCommandLine(const std::vector<std::string>& args)
                 cl.RecordPath = args[++i];
             else
                 cl.Error = "option --record needs a FILE";
+            continue;
+        }
+        if (arg == "--time") {
+            const std::string convention = i + 1 < args.size() ? args[++i] : "";
+            if (convention == "month" || convention == "utc")
+                cl.Options.bUtcTime = convention == "utc";
+            else
+                cl.Error = "option --time needs month or utc";
             continue;
         }
         if (arg == "--busy") {  // a few seconds of DFC after every link reset
@@ -134,6 +144,12 @@ const char* SimUsage()
            "  --binary-class N     event class of binary-input changes (default 1)\n"
            "  --analog-class N     event class of analog changes (default 2)\n"
            "  --select-timeout S   seconds a select stays valid (default 10)\n"
+           "  --time month|utc     how the clock counts: milliseconds since 00:00 local time\n"
+           "                       of the 1st of the month (default, as the master's default)\n"
+           "                       or IEEE 1815 UTC milliseconds since 1970\n"
+           "  --clock-offset S     the clock starts S seconds off the computer's (may be < 0)\n"
+           "  --no-time-sync       a clock set by other means (GPS): never asks for the time\n"
+           "                       (IIN1.4) and ignores the master's writes\n"
            "  --record FILE        record the line as pcapng (Wireshark), the RTU at 192.0.2.2\n"
            "Faults:\n"
            "  --silent-after N     stop answering after N requests\n"

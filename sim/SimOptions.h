@@ -22,6 +22,11 @@ struct SimOptions {
     int nBinaryClass = 1;      // event class of binary-input changes
     int nAnalogClass = 2;      // event class of analog changes
     int nSelectTimeout = 10;   // seconds within which an operate must follow its select
+    // The clock: IEEE 1815 UTC milliseconds since 1970, or (default) milliseconds since
+    // 00:00 local time of the 1st of the month, as the master's default writes it.
+    bool bUtcTime = false;
+    int nClockOffsetS = 0;     // the clock this far from the computer's at start
+    bool bNoTimeSync = false;  // synchronised by other means: never asks for the time, ignores writes
     // Faults.
     int nSilentAfter = -1;  // stop answering after this many requests
     int nCorruptEvery = 0;  // flip a CRC octet of every n-th frame sent

@@ -1,11 +1,13 @@
 #include "ui/RTUDialog.h"
 
+#include <QComboBox>
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 
+#include "core/Config.h"
 #include "dialog/DialogSupport.h"
 
 CRTUDialog::CRTUDialog(QWidget* pParent) : QDialog(pParent)
@@ -22,6 +24,11 @@ CRTUDialog::CRTUDialog(QWidget* pParent) : QDialog(pParent)
         pForm->addRow(new QLabel(QString::fromUtf8(kRtuFields[i].pszLabel), this), pEdit);
         m_pEdits[i] = pEdit;
     }
+    m_pTimeFormat = WithId(new QComboBox(this), kTimeFormatControl);
+    for (const char* pszName : kTimeFormatNames)
+        m_pTimeFormat->addItem(QString::fromUtf8(pszName));
+    m_pTimeFormat->setToolTip(QStringLiteral("RTU时钟的计时方式: 本月1日0点起的毫秒数, 或 IEEE 1815 的 UTC 1970年起的毫秒数"));
+    pForm->addRow(new QLabel(QStringLiteral("时间格式"), this), m_pTimeFormat);
     auto* pLayout = new QVBoxLayout(this);
     pLayout->addLayout(pForm);
     pLayout->addLayout(ConfirmCancelButtons(this, QStringLiteral("确定"), QStringLiteral("取消")));
@@ -37,6 +44,7 @@ RtuValues CRTUDialog::Values() const
     RtuValues v;
     for (int i = 0; i < kRtuFieldCount; ++i)
         v.n[i] = this->*kMembers[i];
+    v.nTimeFormat = m_nTimeFormat;
     return v;
 }
 
@@ -44,12 +52,14 @@ void CRTUDialog::SetValues(const RtuValues& values)
 {
     for (int i = 0; i < kRtuFieldCount; ++i)
         this->*kMembers[i] = values.n[i];
+    m_nTimeFormat = values.nTimeFormat;
 }
 
 void CRTUDialog::showEvent(QShowEvent* pEvent)
 {
     for (int i = 0; i < kRtuFieldCount; ++i)
         m_pEdits[i]->setText(QString::number(this->*kMembers[i]));
+    m_pTimeFormat->setCurrentIndex(m_nTimeFormat == TIME_FORMAT_UTC ? 1 : 0);
     QDialog::showEvent(pEvent);
 }
 
@@ -62,5 +72,6 @@ void CRTUDialog::accept()
             return;
     for (int i = 0; i < kRtuFieldCount; ++i)
         this->*kMembers[i] = values[i];
+    m_nTimeFormat = m_pTimeFormat->currentIndex() == 1 ? TIME_FORMAT_UTC : TIME_FORMAT_MONTH;
     QDialog::accept();
 }

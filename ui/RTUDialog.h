@@ -5,6 +5,7 @@
 
 #include "ui/RtuSettings.h"
 
+class QComboBox;
 class QLineEdit;
 
 class CRTUDialog : public QDialog {
@@ -19,6 +20,7 @@ public:
     int m_nYcNum = 0;          // 1039
     int m_nYmNum = 0;          // 1041
     int m_nYxNum = 0;          // 1040
+    int m_nTimeFormat = 0;     // combo 1042: a TimeFormat
 
     RtuValues Values() const;
     void SetValues(const RtuValues& values);
@@ -33,4 +35,5 @@ private:
     static int CRTUDialog::* const kMembers[kRtuFieldCount];
 
     QLineEdit* m_pEdits[kRtuFieldCount];
+    QComboBox* m_pTimeFormat;
 };

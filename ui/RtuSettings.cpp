@@ -18,6 +18,7 @@ RtuValues CurrentRtuValues()
     v.n[RTU_YC_NUM] = g_nYcPoints;
     v.n[RTU_YM_NUM] = g_nYmPoints;
     v.n[RTU_YX_NUM] = g_nYxPoints;
+    v.nTimeFormat = g_nTimeFormat;
     return v;
 }
 
@@ -29,5 +30,6 @@ void ApplyRtuValues(const RtuValues& v)
     g_nYxPoints = v.n[RTU_YX_NUM];
     g_nYcPoints = v.n[RTU_YC_NUM];
     g_nYmPoints = v.n[RTU_YM_NUM];
+    g_nTimeFormat = v.nTimeFormat == TIME_FORMAT_UTC ? TIME_FORMAT_UTC : TIME_FORMAT_MONTH;
     SetPointCounts();
 }

@@ -9,6 +9,7 @@
 #include "app/Recording.h"
 #include "app/RunState.h"
 #include "channel/PortMap.h"
+#include "core/Config.h"
 #include "core/Notify.h"
 #include "sim/DemoRtu.h"
 #include "ui/QtNotify.h"
@@ -36,7 +37,9 @@ int main(int argc, char* argv[])
         if (!cl.Devices[nPort].empty())
             MapPortDevice(nPort, cl.Devices[nPort]);
     CDemoRtu demo;
-    if (cl.bDemo && !demo.Start(CDemoRtu::DemoOptions())) {
+    SimOptions demoOptions = CDemoRtu::DemoOptions();
+    demoOptions.bUtcTime = cl.bUtcTime;  // the demo's RTU keeps the master's convention
+    if (cl.bDemo && !demo.Start(demoOptions)) {
         std::perror("quelt: cannot create the demo's pseudo-terminals");
         return 1;
     }
@@ -52,6 +55,7 @@ int main(int argc, char* argv[])
     InstallQtNotify();
 
     SetAutoStart(cl.bDemo || cl.bAuto);
+    SetStartupTimeFormat(cl.bUtcTime ? TIME_FORMAT_UTC : TIME_FORMAT_MONTH);
     SetStartupRecording({cl.RecordPath, cl.nRecordMaxMb, cl.nRecordFiles});
     CQtShell shell;
     theApp.InitInstance(shell);

@@ -96,6 +96,15 @@ int EndToEndTest::CountAlarms(const std::string& text) const
     return static_cast<int>(std::count(m_Alarms.begin(), m_Alarms.end(), text));
 }
 
+std::vector<std::string> EndToEndTest::AlarmsBesidesDelay() const
+{
+    std::vector<std::string> alarms;
+    for (const std::string& alarm : m_Alarms)
+        if (alarm.rfind("时延测量: ", 0) != 0)
+            alarms.push_back(alarm);
+    return alarms;
+}
+
 bool EndToEndTest::DeliverAllEvents(int nSeconds)
 {
     m_pRtu->With([](COutstation& rtu) {
@@ -116,7 +125,7 @@ std::vector<std::string> EndToEndTest::ExpectedEventLines()
     m_pRtu->With([&lines](COutstation& rtu) {
         for (const SimEvent& e : rtu.Database().History())
             if (e.kind == SimEvent::BINARY)
-                lines.push_back(SoeLine(e.dwTime, e.nPoint, e.nValue));
+                lines.push_back(SoeLine(e.qwTime, e.nPoint, e.nValue));
         return 0;
     });
     std::sort(lines.begin(), lines.end());

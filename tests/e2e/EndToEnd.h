@@ -39,6 +39,8 @@ protected:
     // quarter hour of the clock once more: a run that crossed one may see two.
     void ExpectOneStartupFreeze(const std::string& why = "");
     int CountAlarms(const std::string& text) const;
+    // The alarms but the delay measurements' results, which every start-up says.
+    std::vector<std::string> AlarmsBesidesDelay() const;
     // The event lines of every binary-input event the RTU ever raised, sorted, and those
     // the master reported (the alarm lines that name the RTU), sorted.
     std::vector<std::string> ExpectedEventLines();

@@ -137,8 +137,9 @@ TEST_F(OutstationTest, EventsStayUntilTheMatchingConfirm)
     Request("C7 01 3C 02 06");
     response = Response();
     ASSERT_EQ(response[0], 0xE7);
-    // Sent again, this time with a CTO and a relative time.
-    EXPECT_EQ(ToHex({response.begin() + 4, response.end()}), "33 01 07 01 E8 03 00 00 00 00 02 03 28 01 00 02 00 81 00 00");
+    // Sent again, this time with a CTO (unsynchronised: nobody set the clock) and a
+    // relative time.
+    EXPECT_EQ(ToHex({response.begin() + 4, response.end()}), "33 02 07 01 E8 03 00 00 00 00 02 03 28 01 00 02 00 81 00 00");
     Request("C7 00");
     Request("C8 01 3C 02 06");
     response = Response();
