@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "core/Clock.h"
+#include "sim/SimDatabase.h"
 #include "dnp3/LinkFrame.h"
 #include "sim/Outstation.h"
 #include "support/Hex.h"
@@ -145,6 +146,65 @@ TEST_F(OutstationTest, EventsStayUntilTheMatchingConfirm)
     response = Response();
     EXPECT_EQ(response[0], 0xC8);  // nothing left, no confirm asked
     EXPECT_EQ(response.size(), 4u);
+}
+
+// Its clock in IEEE 1815 UTC: what the master writes, from the first octet of the write
+// on; before that its own, off the computer's by the offset, with IIN1.4 and unsynchronised
+// CTOs. An RTU set by GPS never asks and keeps its own.
+TEST_F(OutstationTest, UtcClockIsSetByTheWriteOrKeptWhenSetByOtherMeans)
+{
+    constexpr std::uint64_t kWritten = 1'773'144'000'000;  // 2026-03-10 12:00:00.000 UTC
+    constexpr long long kThreeHours = 3 * 3'600'000;
+    constexpr long long kSlackMs = 60'000;  // the real time a test takes, generously
+    const auto offComputer = [this] { return static_cast<long long>(m_pRtu->RtuTime()) - static_cast<long long>(UtcMs()); };
+    const auto time48 = [](std::uint64_t qwMs) {
+        std::vector<std::uint8_t> octets;
+        for (int i = 0; i < 6; ++i)
+            octets.push_back(static_cast<std::uint8_t>(qwMs >> (8 * i)));
+        return ToHex(octets);
+    };
+    for (const bool bNoTimeSync : {false, true}) {
+        SimOptions options;
+        options.bUtcTime = true;
+        options.nClockOffsetS = -3 * 3600;
+        options.bNoTimeSync = bNoTimeSync;
+        Make(options);
+        EXPECT_NEAR(offComputer(), -kThreeHours, kSlackMs);
+        m_pRtu->Database().SetBinary(2, 1, m_pRtu->RtuTime());
+        Request("C0 01 3C 02 07 01");  // one event, with its 48-bit time
+        std::vector<std::uint8_t> response = Response();
+        ASSERT_EQ(response.size(), 4u + 14);
+        EXPECT_EQ(response[2] & COutstation::IIN1_NEED_TIME, bNoTimeSync ? 0 : COutstation::IIN1_NEED_TIME);
+        const std::vector<std::uint8_t> stamp(response.begin() + 12, response.end());
+        EXPECT_EQ(ToHex(stamp), time48(m_pRtu->Database().History().back().qwTime));
+        EXPECT_NE(stamp[5] | stamp[4], 0) << "all 48 bits";
+
+        Request("C1 02 32 01 07 01 " + time48(kWritten));
+        response = Response();
+        if (bNoTimeSync) {
+            EXPECT_NEAR(offComputer(), -kThreeHours, kSlackMs) << "the write is ignored";
+            EXPECT_NE(m_Log.back().find("ignored"), std::string::npos) << m_Log.back();
+        } else {
+            EXPECT_NEAR(static_cast<long long>(m_pRtu->RtuTime()), static_cast<long long>(kWritten), kSlackMs);
+            EXPECT_EQ(response[2] & COutstation::IIN1_NEED_TIME, 0);
+            EXPECT_NE(m_Log.back().find("clock set to 1773144000000 ms"), std::string::npos) << m_Log.back();
+        }
+        // Events after it: a CTO, synchronised either way now.
+        m_pRtu->Database().SetBinary(3, 1, m_pRtu->RtuTime());
+        Request("C2 00");  // the confirm releases the first event
+        Request("C3 01 3C 02 06");
+        response = Response();
+        ASSERT_GE(response.size(), 8u);
+        EXPECT_EQ(ToHex({response.begin() + 4, response.begin() + 8}), "33 01 07 01");
+        Request("C3 00");
+
+        // The delay measurement answers with its turnaround in milliseconds.
+        Request("C4 17");
+        response = Response();
+        ASSERT_EQ(response.size(), 4u + 6);
+        EXPECT_EQ(ToHex({response.begin() + 4, response.begin() + 8}), "34 02 07 01");
+        EXPECT_LT(response[8] | response[9] << 8, 1000);
+    }
 }
 
 TEST_F(OutstationTest, SelectBeforeOperateAsTheStandardSays)

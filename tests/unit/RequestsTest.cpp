@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "commands/CommandQueue.h"
+#include "core/Config.h"
+#include "monitor/AlarmLog.h"
 #include "support/EngineFixture.h"
 #include "support/Frames.h"
 #include "support/Hex.h"
@@ -90,6 +92,97 @@ TEST_F(RequestsTest, TimeSynchronisationCountsFromTheFirstOfTheMonth)
         m_Clock.SetLocal(c.t);
         ASSERT_EQ(m_pEngine->SendTimeSync(), 0);
         EXPECT_EQ(Written().substr(6), "02 32 01 07 01 " + c.octets) << c.t.nDay;
+    }
+}
+
+TEST_F(RequestsTest, UtcTimeIsTakenAsTheWriteGoesOutWithTheMeasuredDelayAdded)
+{
+    const auto time48 = [](std::uint64_t qwMs) {
+        std::vector<std::uint8_t> octets;
+        for (int i = 0; i < 6; ++i)
+            octets.push_back(static_cast<std::uint8_t>(qwMs >> (8 * i)));
+        return ToHex(octets);
+    };
+    // The whole frame, so that the CRC of the block the time was written into is checked.
+    const auto writtenFrame = [this] {
+        m_pEngine->OnCycle();
+        std::vector<std::vector<std::uint8_t>> frames;
+        frames.swap(m_pEngine->Frames);
+        Sent();
+        return frames.empty() ? "" : ToHex(frames.back());
+    };
+    g_nTimeFormat = TIME_FORMAT_UTC;
+    m_Clock.Set(1'773'144'000'000);  // 2026-03-10 12:00:00.000 UTC
+    ASSERT_EQ(m_pEngine->SendTimeSync(), 0);
+    m_Clock.Advance(250);  // built, then handed to the line a quarter of a second later
+    EXPECT_EQ(writtenFrame(), FrameHex(0xC4, 54, 3246, "C0 C0 02 32 01 07 01 " + time48(1'773'144'000'250)));
+    Answer(0xC0);
+
+    // The delay measurement: 300 ms from its hand-over to the answer's first octet, of
+    // which the RTU took 100 (52.2): 100 ms each way.
+    ASSERT_EQ(m_pEngine->SendDelayMeasure(), 0);
+    EXPECT_EQ(Written(), "C1 C1 17");
+    m_Clock.Advance(300);
+    g_AlarmLog.Clear();
+    Feed(RtuFrame(0x44, "C1 C1 81 00 00 34 02 07 01 64 00"));
+    m_pEngine->OnCycle();
+    EXPECT_EQ(g_AlarmLog.Texts(), std::vector<std::string>{"时延测量: 往返 300 ms, RTU处理 100 ms, 单程时延 100 ms"});
+    EXPECT_EQ(m_pEngine->ClockSync().DelayMs(), 100);
+    m_byRtuTpSeq = 2;
+
+    ASSERT_EQ(m_pEngine->SendTimeSync(), 0);
+    m_Clock.Advance(40);
+    const std::uint64_t qwHandOver = m_Clock.WallUs() / 1000;
+    EXPECT_EQ(writtenFrame(), FrameHex(0xC4, 54, 3246, "C2 C2 02 32 01 07 01 " + time48(qwHandOver + 100)));
+    Answer(0xC2);
+
+    // The default convention: milliseconds of the month at hand-over, no delay added.
+    g_nTimeFormat = TIME_FORMAT_MONTH;
+    m_Clock.SetLocal({2026, 12, 15, 12, 34, 56, 789});
+    ASSERT_EQ(m_pEngine->SendTimeSync(), 0);
+    m_Clock.Advance(1000);
+    EXPECT_EQ(Written(), "C3 C3 02 32 01 07 01 7D 38 CC 4A 00 00");
+}
+
+TEST_F(RequestsTest, DelayAnswersWithoutATimeDelayOrWithALongTurnaroundAllowForNoDelay)
+{
+    const struct {
+        const char* answer;
+        int nRoundTripMs;
+        const char* line;
+    } cases[] = {
+        {"81 80 01", 200, "时延测量: 回答中没有时延对象(52.1/52.2), 单程时延按 0 ms 计"},  // IIN2.0
+        {"81 00 00 34 02 07 01 F4 01", 200, "时延测量: 往返 200 ms, RTU处理 500 ms, 单程时延 0 ms"},
+        {"81 00 00 34 01 07 01 01 00", 1400, "时延测量: 往返 1400 ms, RTU处理 1000 ms, 单程时延 200 ms"},  // 52.1: seconds
+    };
+    std::uint8_t bySeq = 0;
+    for (const auto& c : cases) {
+        ASSERT_EQ(m_pEngine->SendDelayMeasure(), 0);
+        Written();
+        m_Clock.Advance(c.nRoundTripMs);
+        g_AlarmLog.Clear();
+        const auto byCtrl = static_cast<std::uint8_t>(0xC0 | bySeq++);
+        Feed(RtuFrame(0x44, ToHex({static_cast<std::uint8_t>(0xC0 | m_byRtuTpSeq++), byCtrl}) + " " + c.answer));
+        m_pEngine->OnCycle();
+        std::vector<std::string> texts = g_AlarmLog.Texts();
+        ASSERT_FALSE(texts.empty());
+        EXPECT_EQ(texts.back(), c.line);
+    }
+}
+
+TEST_F(RequestsTest, ErrorIndicationsNameTheRequestTheyAnswer)
+{
+    const std::uint8_t objects[] = {0x1E, 0x05, 0x06};
+    for (int i = 0; i < 2; ++i) {
+        g_AlarmLog.Clear();
+        ASSERT_EQ(m_pEngine->SendRead(objects, 3), 0);
+        Written();
+        Feed(RtuFrame(0x44, ToHex({static_cast<std::uint8_t>(0xC0 | m_byRtuTpSeq++),
+                                   static_cast<std::uint8_t>(0xC0 | i), 0x81, 0x00, 0x02})));
+        m_pEngine->OnCycle();
+        // Once while the bit stays set.
+        EXPECT_EQ(g_AlarmLog.Texts(), i == 0 ? std::vector<std::string>{"RTU不支持该对象(IIN2.1): 读 30.5"}
+                                             : std::vector<std::string>{});
     }
 }
 

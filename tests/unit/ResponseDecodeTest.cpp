@@ -34,13 +34,22 @@ long long Value(const PointValue& v)
 }
 
 // An element as the poll cycle builds it: length, IIN, then the objects.
-ResponseElement Element(const std::string& objects)
+ResponseElement Element(const std::string& objects, std::uint8_t byIin2 = 0)
 {
     std::vector<std::uint8_t> data = FromHex(objects);
     const std::size_t nLength = data.size() + 4;
     data.insert(data.begin(), {static_cast<std::uint8_t>(nLength & 0xFF), static_cast<std::uint8_t>(nLength >> 8),
-                               0x00, 0x00});
+                               0x00, byIin2});
     return data;
+}
+
+// A 48-bit time as it goes on the line.
+std::string Time48(std::uint64_t qwMs)
+{
+    std::vector<std::uint8_t> octets;
+    for (int i = 0; i < 6; ++i)
+        octets.push_back(static_cast<std::uint8_t>(qwMs >> (8 * i)));
+    return ToHex(octets);
 }
 
 const std::string kDay = "2026-12-10 ";
@@ -73,10 +82,10 @@ protected:
         }
     }
     // Decodes one element as timer 1 does; returns the alarms it raised.
-    std::vector<std::string> Decode(const std::string& objects, std::uint8_t byAnswers = 0)
+    std::vector<std::string> Decode(const std::string& objects, std::uint8_t byAnswers = 0, std::uint8_t byIin2 = 0)
     {
         g_AlarmLog.Clear();
-        PushResponse(Element(objects), byAnswers);
+        PushResponse(Element(objects, byIin2), byAnswers);
         m_Handler.ProcessResponses();
         return g_AlarmLog.Texts();
     }
@@ -227,6 +236,73 @@ TEST_F(ResponseDecodeTest, ControlAnswersClearTheirWatches)
     CheckSelectTimeout();
     CheckOperateTimeout();
     EXPECT_TRUE(g_AlarmLog.Texts().empty()) << "no time-out after an answer";
+}
+
+TEST_F(ResponseDecodeTest, ControlRefusedByAnErrorIndicationEndsAtOnce)
+{
+    // No echo, but IIN2 says why: the control has failed, no need to wait for the time-out.
+    const struct {
+        std::uint8_t byAnswers;
+        std::uint8_t byIin2;
+        std::vector<std::string> alarms;
+    } cases[] = {
+        {3, 0x02, {"遥控选点失败: RTU不支持该对象(IIN2.1) !"}},
+        {3, 0x04, {"遥控选点失败: RTU报参数错误(IIN2.2) !"}},
+        {3, 0x10, {"遥控选点失败: RTU报操作已在执行(IIN2.4) !"}},
+        {4, 0x01, {"遥控执行失败: RTU不支持该功能码(IIN2.0) !"}},
+        {3, 0x08, {}},  // an event buffer overflow refuses nothing: the wait goes on
+        {1, 0x02, {}},  // a read's answer concerns no control
+    };
+    for (const auto& c : cases) {
+        g_CtrlCmd.m_bSelectPending = 1;
+        g_CtrlCmd.m_bOperatePending = 1;
+        EXPECT_EQ(Decode("", c.byAnswers, c.byIin2), c.alarms) << int(c.byIin2);
+        const bool bEnded = !c.alarms.empty();
+        EXPECT_EQ(g_CtrlCmd.m_bSelectPending, bEnded && c.byAnswers == 3 ? 0 : 1);
+        EXPECT_EQ(g_CtrlCmd.m_bOperatePending, bEnded && c.byAnswers == 4 ? 0 : 1);
+    }
+    // With the echo, its status tells, whatever the IIN.
+    g_CtrlCmd.m_bSelectPending = 1;
+    EXPECT_EQ(Decode("0C 01 28 01 00 05 00 40 01 E8 03 00 00 00 00 00 00 04", 3, 0x04),
+              std::vector<std::string>{"遥控选点失败 !"});
+}
+
+TEST_F(ResponseDecodeTest, UtcEventTimesCarryTheirOwnDateAndAreMarkedWhenTheClockCannotBeRight)
+{
+    g_nTimeFormat = TIME_FORMAT_UTC;  // now 2026-12-10 15:30:00 (local time is UTC here)
+    const struct {
+        std::uint64_t qwMs;
+        std::string line;
+    } cases[] = {
+        {1772323199999, "2026-02-28 23:59:59:999 站号=54 点号=2 状态=1"},  // the last of a month
+        {1772323200001, "2026-03-01 00:00:00:  1 站号=54 点号=2 状态=1"},  // and the first of the next
+        {631152000000, "1990-01-01 00:00:00:  0 站号=54 点号=2 状态=1"},
+        {631151999999, "1989-12-31 23:59:59:999 站号=54 点号=2 状态=1 (RTU时钟未同步?)"},
+        {1797002999000, "2026-12-11 15:29:59:  0 站号=54 点号=2 状态=1"},  // a day ahead at most
+        {1797003000001, "2026-12-11 15:30:00:  1 站号=54 点号=2 状态=1 (RTU时钟未同步?)"},
+        // What a master of the other convention writes: 11 days into January 1970.
+        {898363379, "1970-01-11 09:32:43:379 站号=54 点号=2 状态=1 (RTU时钟未同步?)"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Decode("02 02 28 01 00 02 00 81 " + Time48(c.qwMs)), std::vector<std::string>{c.line});
+
+    // A CTO keeps the RTU's own time; an unsynchronised one marks the events it dates.
+    const std::string events = " 02 03 28 02 00 04 00 81 00 00 05 00 01 E8 03";
+    EXPECT_EQ(Decode("33 02 07 01 " + Time48(1772323199999) + events),
+              (std::vector<std::string>{"2026-02-28 23:59:59:999 站号=54 点号=4 状态=1 (未同步)",
+                                        "2026-03-01 00:00:00:999 站号=54 点号=5 状态=0 (未同步)"}));
+    EXPECT_EQ(Decode("33 01 07 01 " + Time48(1772323099999) + events),
+              (std::vector<std::string>{"2026-02-28 23:58:19:999 站号=54 点号=4 状态=1",
+                                        "2026-02-28 23:58:20:999 站号=54 点号=5 状态=0"}));
+
+    // The month-relative convention takes only the time of day, dated today, and puts the
+    // computer's time in place of an unsynchronised CTO.
+    g_nTimeFormat = TIME_FORMAT_MONTH;
+    EXPECT_EQ(Decode("02 02 28 01 00 02 00 81 " + Time48(9 * 86'400'000 + 86'399'999)),
+              std::vector<std::string>{kDay + "23:59:59:999 站号=54 点号=2 状态=1"});
+    EXPECT_EQ(Decode("33 02 07 01 " + Time48(863'999'999) + events),
+              (std::vector<std::string>{kDay + "15:30:00:  0 站号=54 点号=4 状态=1",
+                                        kDay + "15:30:01:  0 站号=54 点号=5 状态=0"}));
 }
 
 TEST_F(ResponseDecodeTest, TruncatedObjectsEndTheElementWithoutReadingBeyondIt)
