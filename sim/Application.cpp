@@ -215,7 +215,8 @@ void COutstation::Respond(std::uint8_t bySeq, Reply reply)
         std::vector<std::uint8_t>& delay = reply.objects.front().Octets;
         delay[4] = static_cast<std::uint8_t>(nMs);
         delay[5] = static_cast<std::uint8_t>(nMs >> 8);
-        reply.note += ", turnaround " + std::to_string(nMs) + " ms";
+        if (m_Log)
+            m_Log("turnaround reported: " + std::to_string(nMs) + " ms");
     }
     const std::vector<std::vector<ResponseObject>> fragments =
         PackFragments(reply.objects, static_cast<std::size_t>(m_Options.nFragment));
