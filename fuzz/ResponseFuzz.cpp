@@ -1,5 +1,6 @@
 // Response decoding of arbitrary elements, with the point counts of a fresh start and at
-// their largest. The first octet picks the counts and the request the element answers.
+// their largest, in either time convention. The first octet picks the counts, the
+// convention and the request the element answers.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -20,6 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSi
     g_nYcPoints = bLargest ? 1024 : 128;
     g_nYmPoints = bLargest ? 1024 : 64;
     SetPointCounts();
+    g_nTimeFormat = (pData[0] & 2) != 0 ? TIME_FORMAT_UTC : TIME_FORMAT_MONTH;
     // Exactly as long as the input, so a read past it is caught.
     std::vector<std::uint8_t> element(pData + 1, pData + nSize);
     handler.ProcessElement(element.data(), static_cast<int>(element.size()), pData[0] >> 1);

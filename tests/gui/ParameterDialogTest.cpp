@@ -153,6 +153,31 @@ TEST_F(ParameterDialogTest, PortChangeRebuildsTheChannelsWhileThePollThreadRuns)
     EXPECT_TRUE(m_MessageBoxes.empty());
 }
 
+TEST_F(ParameterDialogTest, RtuDialogChoosesTheTimeFormatAndCancelKeepsIt)
+{
+    RunQuelt([&](CQueltDlg& dlg) {
+        const auto choose = [&](int nIndex, int nButton) {
+            EXPECT_TRUE(WithModalDialog<CRTUDialog>(dlg.MenuAction(32774), [&](CRTUDialog& rtu) {
+                auto* pCombo = Find<QComboBox>(rtu, 1042);
+                EXPECT_EQ(pCombo->count(), 2);
+                EXPECT_EQ(pCombo->itemText(0).toStdString(), "本月毫秒");
+                EXPECT_EQ(pCombo->itemText(1).toStdString(), "IEEE 1815 (UTC)");
+                EXPECT_EQ(pCombo->currentIndex(), g_nTimeFormat.load()) << "opens on the current format";
+                pCombo->setCurrentIndex(nIndex);
+                Click(rtu, nButton);
+            }));
+        };
+        EXPECT_EQ(g_nTimeFormat.load(), TIME_FORMAT_MONTH);
+        choose(1, 2);  // cancelled
+        EXPECT_EQ(g_nTimeFormat.load(), TIME_FORMAT_MONTH);
+        choose(1, 1);
+        EXPECT_EQ(g_nTimeFormat.load(), TIME_FORMAT_UTC);
+        choose(0, 1);
+        EXPECT_EQ(g_nTimeFormat.load(), TIME_FORMAT_MONTH);
+    });
+    EXPECT_TRUE(m_MessageBoxes.empty());
+}
+
 TEST_F(ParameterDialogTest, RtuDialogRefusesOutOfRangeFieldsInOrderAndAppliesTheSix)
 {
     RunQuelt([&](CQueltDlg& dlg) {

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "core/Config.h"
 #include "monitor/AnalysedFrames.h"
 #include "support/Frames.h"
 #include "support/Hex.h"
@@ -126,4 +127,19 @@ TEST(AnalysedFramesTest, TheStoreKeepsLittleAndTheChosenFrameIsDescribedInFull)
         items += item.Text + "\n";
     EXPECT_NE(items.find("[1] value 32  flags 01 ONLINE"), std::string::npos) << items;
     EXPECT_NE(TextOfFrames(frames, {&frames[2]}).find("[1] value 32  flags 01 ONLINE"), std::string::npos);
+}
+
+TEST(AnalysedFramesTest, TimesReadInTheConventionChosenWithTheRawValue)
+{
+    CAnalysedFrames store;
+    // A clock write of 2026-03-10 12:00:00.000 UTC.
+    store.OnRecord(Rec(Direction::Sent, FrameHex(0xC4, 54, 3246, "C0 C0 02 32 01 07 01 00 46 9E D7 9C 01"), 1, 1));
+    store.TakeNew();
+    const auto text = [&store] { return TextOfFrames(store.Frames(), {&store.Frames()[0]}); };
+    EXPECT_NE(text().find("(beyond a month: not a time of this convention) (raw 1773144000000)"), std::string::npos)
+        << text();
+    g_nTimeFormat = TIME_FORMAT_UTC;
+    EXPECT_NE(text().find(" 2026-03-1"), std::string::npos) << text();  // local time: the 10th or the 11th
+    EXPECT_NE(text().find("(raw 1773144000000)"), std::string::npos);
+    SetConfigDefaults();
 }

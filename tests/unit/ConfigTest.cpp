@@ -71,5 +71,10 @@ TEST(CommandLineTest, OptionsAndErrors)
     EXPECT_EQ(ring.RecordPath, "a.pcapng");
     EXPECT_EQ(ring.nRecordMaxMb, 10);
     EXPECT_EQ(ring.nRecordFiles, 3);
+    EXPECT_FALSE(ParseCommandLine({}).bUtcTime);
+    EXPECT_FALSE(ParseCommandLine({"--time", "month"}).bUtcTime);
+    EXPECT_TRUE(ParseCommandLine({"--demo", "--time", "utc"}).bUtcTime);
+    for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{{"--time"}, {"--time", "UTC"}})
+        EXPECT_EQ(ParseCommandLine(bad).Error, "option --time needs month or utc");
     EXPECT_EQ(VersionText().rfind(std::string("quelt ") + QUELT_VERSION + "\n", 0), 0u);
 }

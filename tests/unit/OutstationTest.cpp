@@ -290,9 +290,15 @@ TEST(SimCommandLineTest, OptionsAndErrors)
     EXPECT_TRUE(cl.Options.bOperateFail);
     EXPECT_EQ(cl.Options.nReplyDelayMs, 5000);
     EXPECT_EQ(cl.Options.nRestartAfter, 20);
+    cl = ParseSimCommandLine({"/dev/x", "--time", "utc", "--clock-offset", "-10800", "--no-time-sync"});
+    ASSERT_EQ(cl.Error, "");
+    EXPECT_TRUE(cl.Options.bUtcTime);
+    EXPECT_EQ(cl.Options.nClockOffsetS, -10800);
+    EXPECT_TRUE(cl.Options.bNoTimeSync);
+    EXPECT_FALSE(ParseSimCommandLine({"/dev/x"}).Options.bUtcTime) << "the master's default convention";
     for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
              {"/dev/x", "--malformed", "badly"}, {"/dev/x", "--malformed"}, {"/dev/x", "--fragment", "10"},
-             {"/dev/x", "--binary-class", "4"}})
+             {"/dev/x", "--binary-class", "4"}, {"/dev/x", "--time", "gps"}, {"/dev/x", "--clock-offset", "1e9"}})
         EXPECT_FALSE(ParseSimCommandLine(bad).Error.empty()) << bad[1];
 }
 
