@@ -29,3 +29,11 @@ std::string ToHex(const std::vector<std::uint8_t>& data)
         text.pop_back();
     return text;
 }
+
+std::string Time48Hex(std::uint64_t qwMs)
+{
+    std::vector<std::uint8_t> octets;
+    for (int i = 0; i < 6; ++i)
+        octets.push_back(static_cast<std::uint8_t>(qwMs >> (8 * i)));
+    return ToHex(octets);
+}

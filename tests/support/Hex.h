@@ -6,3 +6,5 @@
 
 std::vector<std::uint8_t> FromHex(const std::string& hex);
 std::string ToHex(const std::vector<std::uint8_t>& data);
+// A DNP3 48-bit time (milliseconds) as its six octets on the line, low first.
+std::string Time48Hex(std::uint64_t qwMs);

@@ -157,12 +157,6 @@ TEST_F(OutstationTest, UtcClockIsSetByTheWriteOrKeptWhenSetByOtherMeans)
     constexpr long long kThreeHours = 3 * 3'600'000;
     constexpr long long kSlackMs = 60'000;  // the real time a test takes, generously
     const auto offComputer = [this] { return static_cast<long long>(m_pRtu->RtuTime()) - static_cast<long long>(UtcMs()); };
-    const auto time48 = [](std::uint64_t qwMs) {
-        std::vector<std::uint8_t> octets;
-        for (int i = 0; i < 6; ++i)
-            octets.push_back(static_cast<std::uint8_t>(qwMs >> (8 * i)));
-        return ToHex(octets);
-    };
     for (const bool bNoTimeSync : {false, true}) {
         SimOptions options;
         options.bUtcTime = true;
@@ -176,10 +170,10 @@ TEST_F(OutstationTest, UtcClockIsSetByTheWriteOrKeptWhenSetByOtherMeans)
         ASSERT_EQ(response.size(), 4u + 14);
         EXPECT_EQ(response[2] & COutstation::IIN1_NEED_TIME, bNoTimeSync ? 0 : COutstation::IIN1_NEED_TIME);
         const std::vector<std::uint8_t> stamp(response.begin() + 12, response.end());
-        EXPECT_EQ(ToHex(stamp), time48(m_pRtu->Database().History().back().qwTime));
+        EXPECT_EQ(ToHex(stamp), Time48Hex(m_pRtu->Database().History().back().qwTime));
         EXPECT_NE(stamp[5] | stamp[4], 0) << "all 48 bits";
 
-        Request("C1 02 32 01 07 01 " + time48(kWritten));
+        Request("C1 02 32 01 07 01 " + Time48Hex(kWritten));
         response = Response();
         if (bNoTimeSync) {
             EXPECT_NEAR(offComputer(), -kThreeHours, kSlackMs) << "the write is ignored";

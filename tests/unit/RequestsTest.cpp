@@ -97,12 +97,6 @@ TEST_F(RequestsTest, TimeSynchronisationCountsFromTheFirstOfTheMonth)
 
 TEST_F(RequestsTest, UtcTimeIsTakenAsTheWriteGoesOutWithTheMeasuredDelayAdded)
 {
-    const auto time48 = [](std::uint64_t qwMs) {
-        std::vector<std::uint8_t> octets;
-        for (int i = 0; i < 6; ++i)
-            octets.push_back(static_cast<std::uint8_t>(qwMs >> (8 * i)));
-        return ToHex(octets);
-    };
     // The whole frame, so that the CRC of the block the time was written into is checked.
     const auto writtenFrame = [this] {
         m_pEngine->OnCycle();
@@ -115,7 +109,7 @@ TEST_F(RequestsTest, UtcTimeIsTakenAsTheWriteGoesOutWithTheMeasuredDelayAdded)
     m_Clock.Set(1'773'144'000'000);  // 2026-03-10 12:00:00.000 UTC
     ASSERT_EQ(m_pEngine->SendTimeSync(), 0);
     m_Clock.Advance(250);  // built, then handed to the line a quarter of a second later
-    EXPECT_EQ(writtenFrame(), FrameHex(0xC4, 54, 3246, "C0 C0 02 32 01 07 01 " + time48(1'773'144'000'250)));
+    EXPECT_EQ(writtenFrame(), FrameHex(0xC4, 54, 3246, "C0 C0 02 32 01 07 01 " + Time48Hex(1'773'144'000'250)));
     Answer(0xC0);
 
     // The delay measurement: 300 ms from its hand-over to the answer's first octet, of
@@ -133,7 +127,7 @@ TEST_F(RequestsTest, UtcTimeIsTakenAsTheWriteGoesOutWithTheMeasuredDelayAdded)
     ASSERT_EQ(m_pEngine->SendTimeSync(), 0);
     m_Clock.Advance(40);
     const std::uint64_t qwHandOver = m_Clock.WallUs() / 1000;
-    EXPECT_EQ(writtenFrame(), FrameHex(0xC4, 54, 3246, "C2 C2 02 32 01 07 01 " + time48(qwHandOver + 100)));
+    EXPECT_EQ(writtenFrame(), FrameHex(0xC4, 54, 3246, "C2 C2 02 32 01 07 01 " + Time48Hex(qwHandOver + 100)));
     Answer(0xC2);
 
     // The default convention: milliseconds of the month at hand-over, no delay added.

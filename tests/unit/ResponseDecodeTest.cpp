@@ -43,15 +43,6 @@ ResponseElement Element(const std::string& objects, std::uint8_t byIin2 = 0)
     return data;
 }
 
-// A 48-bit time as it goes on the line.
-std::string Time48(std::uint64_t qwMs)
-{
-    std::vector<std::uint8_t> octets;
-    for (int i = 0; i < 6; ++i)
-        octets.push_back(static_cast<std::uint8_t>(qwMs >> (8 * i)));
-    return ToHex(octets);
-}
-
 const std::string kDay = "2026-12-10 ";
 
 }  // namespace
@@ -284,23 +275,23 @@ TEST_F(ResponseDecodeTest, UtcEventTimesCarryTheirOwnDateAndAreMarkedWhenTheCloc
         {898363379, "1970-01-11 09:32:43:379 站号=54 点号=2 状态=1 (RTU时钟未同步?)"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(Decode("02 02 28 01 00 02 00 81 " + Time48(c.qwMs)), std::vector<std::string>{c.line});
+        EXPECT_EQ(Decode("02 02 28 01 00 02 00 81 " + Time48Hex(c.qwMs)), std::vector<std::string>{c.line});
 
     // A CTO keeps the RTU's own time; an unsynchronised one marks the events it dates.
     const std::string events = " 02 03 28 02 00 04 00 81 00 00 05 00 01 E8 03";
-    EXPECT_EQ(Decode("33 02 07 01 " + Time48(1772323199999) + events),
+    EXPECT_EQ(Decode("33 02 07 01 " + Time48Hex(1772323199999) + events),
               (std::vector<std::string>{"2026-02-28 23:59:59:999 站号=54 点号=4 状态=1 (未同步)",
                                         "2026-03-01 00:00:00:999 站号=54 点号=5 状态=0 (未同步)"}));
-    EXPECT_EQ(Decode("33 01 07 01 " + Time48(1772323099999) + events),
+    EXPECT_EQ(Decode("33 01 07 01 " + Time48Hex(1772323099999) + events),
               (std::vector<std::string>{"2026-02-28 23:58:19:999 站号=54 点号=4 状态=1",
                                         "2026-02-28 23:58:20:999 站号=54 点号=5 状态=0"}));
 
     // The month-relative convention takes only the time of day, dated today, and puts the
     // computer's time in place of an unsynchronised CTO.
     g_nTimeFormat = TIME_FORMAT_MONTH;
-    EXPECT_EQ(Decode("02 02 28 01 00 02 00 81 " + Time48(9 * 86'400'000 + 86'399'999)),
+    EXPECT_EQ(Decode("02 02 28 01 00 02 00 81 " + Time48Hex(9 * 86'400'000 + 86'399'999)),
               std::vector<std::string>{kDay + "23:59:59:999 站号=54 点号=2 状态=1"});
-    EXPECT_EQ(Decode("33 02 07 01 " + Time48(863'999'999) + events),
+    EXPECT_EQ(Decode("33 02 07 01 " + Time48Hex(863'999'999) + events),
               (std::vector<std::string>{kDay + "15:30:00:  0 站号=54 点号=4 状态=1",
                                         kDay + "15:30:01:  0 站号=54 点号=5 状态=0"}));
 }
