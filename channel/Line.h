@@ -1,7 +1,8 @@
 #pragma once
-// The line below a channel: a serial port, or octets in memory for the engine's tests.
-// Every operation on a line that is not open is a harmless no-op.
+// The line below a channel: a serial port, a TCP connection, or octets in memory for the
+// engine's tests. Every operation on a line that is not open is a harmless no-op.
 #include <cstdint>
+#include <string>
 
 #include "channel/LineSettings.h"
 
@@ -24,4 +25,13 @@ public:
     virtual void Close() = 0;
     // A descriptor that poll(2) reports readable when octets arrive; -1 when there is none.
     virtual int Descriptor() const { return -1; }
+
+    // Lines that come and go (a TCP connection). Each poll step lets them move on
+    // (connect, retry, send what waits) without blocking.
+    virtual void Maintain() {}
+    virtual bool IsNetwork() const { return false; }
+    // Counts the connections made: the link starts afresh on each new one.
+    virtual int Session() const { return 0; }
+    // Gives up the connection (the far end stopped answering); a new one follows.
+    virtual void Drop(const std::string& /*reason*/) {}
 };

@@ -13,6 +13,7 @@
 
 #include "channel/PortMap.h"
 #include "channel/SerialPort.h"
+#include "channel/TcpLine.h"
 #include "channel/ChannelTable.h"
 #include "core/Clock.h"
 #include "core/Config.h"
@@ -42,6 +43,8 @@ CProtocol::~CProtocol() { ClosePort(); }
 int CProtocol::OpenPort()
 {
     const std::string device = PortDevice(m_nPort);
+    if (IsTcpDevice(device))
+        return OpenTcp(device);
     auto pPort = std::make_unique<CSerialPort>();
     if (!pPort->Open(device)) {
         // A user without a terminal sees only the box: it names the port and says why; the
@@ -56,6 +59,21 @@ int CProtocol::OpenPort()
     m_nWriteMsPerOctet = nBaudRate > 0 ? 19200 / nBaudRate : 0;
     m_pLine->Purge();
     return ApplyLineSettings();
+}
+
+int CProtocol::OpenTcp(const std::string& device)
+{
+    std::string reason;
+    const std::optional<TcpEndpoint> endpoint = ParseTcpDevice(device, &reason);
+    if (!endpoint) {
+        ShowMessageBox(PortName(m_nPort) + "\n" + device + ": " + reason);
+        AddAlarm("端口未打开: " + PortName(m_nPort) + " " + device + " (" + reason + ")");
+        return 0;
+    }
+    // It connects in the poll steps that follow, never here on the GUI thread.
+    m_pLine = std::make_unique<CTcpLine>(*endpoint);
+    m_nWriteMsPerOctet = 0;
+    return 1;
 }
 
 int CProtocol::ApplyLineSettings() { return m_pLine->Apply(CurrentLineSettings()) ? 1 : 0; }
@@ -95,6 +113,7 @@ void CProtocol::OnReceive(const std::uint8_t* pData, int nCount)
 
 void CProtocol::PollStep()
 {
+    m_pLine->Maintain();
     std::uint8_t buffer[kReadMax];
     const int nRead = Read(buffer, kReadMax);
     if (nRead > 0) {

@@ -6,6 +6,7 @@
 #include <ctime>
 #include <memory>
 #include <mutex>
+#include <string>
 
 #include "channel/Line.h"
 
@@ -27,6 +28,7 @@ public:
     virtual void OnReceive(const std::uint8_t* pData, int nCount);
     virtual void ResetLine() { ApplyLineSettings(); }
 
+    // The port's device: a serial device, or a TCP connection for "tcp://HOST[:PORT]".
     int OpenPort();           // nonzero on success
     int ApplyLineSettings();  // nonzero when the port took the settings
     int ClosePort();          // 1
@@ -50,6 +52,8 @@ public:
     int WriteMsPerOctet() const { return m_nWriteMsPerOctet; }
 
 protected:
+    int OpenTcp(const std::string& device);
+
     std::unique_ptr<ILine> m_pLine;
     int m_nPort;
     std::time_t m_tLastRecv;

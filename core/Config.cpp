@@ -14,6 +14,7 @@ ConfigWord g_nYxPoints;
 ConfigWord g_nYcPoints;
 ConfigWord g_nYmPoints;
 ConfigWord g_nTimeFormat;
+ConfigWord g_nKeepAliveSeconds;
 
 namespace {
 
@@ -28,6 +29,7 @@ const ConfigDefault kDefaults[] = {
     {g_nCallMode, CALL_BY_CLASS}, {g_nScanPeriod, 3},        {g_nRtuAddress, 54},
     {g_nMasterAddress, 3246},     {g_nYxPoints, 128},        {g_nYcPoints, 128},
     {g_nYmPoints, 64},            {g_nTimeFormat, TIME_FORMAT_MONTH},
+    {g_nKeepAliveSeconds, 60},
 };
 
 // The words hold their defaults from the start, so nothing ever reads a zero speed.

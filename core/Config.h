@@ -19,6 +19,7 @@ extern ConfigWord g_nYxPoints;       // binary inputs shown
 extern ConfigWord g_nYcPoints;       // analog inputs shown
 extern ConfigWord g_nYmPoints;       // counters shown
 extern ConfigWord g_nTimeFormat;     // how the RTU's clock counts (TimeFormat)
+extern ConfigWord g_nKeepAliveSeconds;  // TCP: silence after which the RTU's link status is asked
 
 enum ComPort { COM1 = 0, COM2 = 1 };
 enum AskMode { ASK_AUTO = 0, ASK_MANUAL = 1 };

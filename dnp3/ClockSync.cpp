@@ -49,6 +49,14 @@ std::string CClockSync::OnMeasureAnswer(std::span<const std::uint8_t> fragment, 
            std::to_string(m_nDelayMs) + " ms";
 }
 
+bool CClockSync::TakeRecordedTime(std::uint8_t (&octets)[6])
+{
+    const std::uint64_t qwMs = std::exchange(m_qwRecordedMs, 0);
+    for (int i = 0; i < 6; ++i)
+        octets[i] = static_cast<std::uint8_t>(qwMs >> (8 * i));
+    return qwMs != 0;
+}
+
 void CClockSync::TimeToWrite(int nFormat, std::uint8_t (&octets)[6]) const
 {
     const std::uint64_t qwMs = nFormat == TIME_FORMAT_UTC ? UtcMs() + static_cast<std::uint64_t>(m_nDelayMs)

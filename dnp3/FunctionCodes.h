@@ -25,6 +25,7 @@ constexpr std::uint8_t STOP_APPL = 0x12;
 constexpr std::uint8_t ENABLE_UNSOLICITED = 0x14;
 constexpr std::uint8_t DISABLE_UNSOLICITED = 0x15;
 constexpr std::uint8_t DELAY_MEASURE = 0x17;
+constexpr std::uint8_t RECORD_CURRENT_TIME = 0x18;
 constexpr std::uint8_t RESPONSE = 0x81;
 constexpr std::uint8_t UNSOLICITED_RESPONSE = 0x82;
 

@@ -51,6 +51,34 @@ bool CLinkLayer::SendUserData(bool bConfirmed, const std::uint8_t* pData, int nL
     return true;
 }
 
+void CLinkLayer::Restart()
+{
+    m_bReset = false;
+    m_bResetPending = false;
+    m_bRemoteBusy = false;
+    m_bFailed = false;
+    m_bRxError = false;
+    m_nAwaiting = 0;
+    m_bAwaitedUserData = false;
+    m_bRetransmit = false;
+    m_nRetries = 0;
+    m_tmResponse = Now();
+    m_tmLinkCheck = 0;  // far in the past: the reset goes out at once
+    m_SendQueue.clear();
+    m_nSendFcb = 1;
+    m_nRecvFcb = 1;
+    m_RecvQueue.clear();
+    m_bRecvOverflow = false;
+}
+
+bool CLinkLayer::RequestLinkStatus()
+{
+    if (m_nAwaiting != 0 || !m_SendQueue.empty())
+        return false;
+    SendLinkRequest(dl::REQUEST_LINK_STATUS);
+    return true;
+}
+
 void CLinkLayer::Step(int nMaintenancePeriod)
 {
     const std::time_t now = Now();

@@ -60,6 +60,12 @@ public:
     void OnAnswerComplete();
     // The link is to be reset again before anything more is sent (the RTU fell silent).
     void ForgetReset() { m_bReset = false; }
+    // A new connection: nothing of the old one is awaited, queued or counted, and the
+    // link is reset at the next step.
+    void Restart();
+    // Asks the RTU for its link status when the link is idle (a keep-alive); false when
+    // something is queued or awaited.
+    bool RequestLinkStatus();
 
     bool IsReset() const { return m_bReset; }
     bool IsRemoteBusy() const { return m_bRemoteBusy; }

@@ -105,6 +105,14 @@ void CPlanner::PlanManual(std::time_t now, int nScanPeriod)
         --g_nRunCount;
 }
 
+void CPlanner::Restart()
+{
+    m_listInit.clear();
+    m_listPoll.clear();
+    m_bInitNeeded = true;
+    m_tLastScan = 0;
+}
+
 const RequestItem* CPlanner::Next() const
 {
     const std::deque<RequestItem>& list = m_listInit.empty() ? m_listPoll : m_listInit;

@@ -27,6 +27,10 @@ public:
     const RequestItem& Outstanding() const { return m_Outstanding; }
     bool HasRequests() const { return !m_listInit.empty() || !m_listPoll.empty(); }
 
+    // A new connection: what was planned is dropped (the operator's queue stays where it
+    // is) and automatic mode starts with the start-up sequence, at once.
+    void Restart();
+
     // Restart (IIN1.7) and need-time (IIN1.4) as the RTU reports them.
     void FollowIndications(std::uint8_t byIin1, bool bAutomatic);
 

@@ -175,6 +175,7 @@ bool CQueltProtocol::IsRepeatable(const RequestItem& item)
     case fc::READ:
     case fc::DISABLE_UNSOLICITED:
     case fc::DELAY_MEASURE:
+    case fc::RECORD_CURRENT_TIME:
         return true;
     case fc::WRITE:
         return item.byGroup == 50 || item.byGroup == 80;
@@ -240,8 +241,8 @@ int CQueltProtocol::DispatchRequest(const RequestItem& item)
     case fc::DISABLE_UNSOLICITED:
         nResult = SendUnsolicitedCtrl(fc::DISABLE_UNSOLICITED, allObjects, 3);
         break;
-    case fc::DELAY_MEASURE:
-        nResult = SendDelayMeasure();
+    case fc::DELAY_MEASURE:  // the first step of setting the clock, as the line allows
+        nResult = UsesLanTimeSync() ? SendRecordCurrentTime() : SendDelayMeasure();
         break;
     default:
         return 0;  // 0, 5, 6, 11, 12, 19, 20, 22, above 23: removed unsent

@@ -51,6 +51,8 @@ void CQueltProtocol::TakeAddresses()
 void CQueltProtocol::OnCycle()
 {
     TakeAddresses();  // the parameter dialog may have changed them
+    FollowSession();
+    KeepAliveStep();
     AbandonStaleFrame();
     m_Link.Step(ScanPeriod());
     TransportStep();
@@ -59,6 +61,42 @@ void CQueltProtocol::OnCycle()
     if (m_Link.HasFrameToWrite())
         m_Link.Step(ScanPeriod());
     PublishStatus();
+}
+
+void CQueltProtocol::FollowSession()
+{
+    const int nSession = m_pLine->Session();
+    if (nSession == m_nSession)
+        return;
+    m_nSession = nSession;
+    m_nSessionStartMs = MonotonicMs();
+    m_bKeepAliveSent = false;
+    // Nothing of the old connection may complete a frame or answer a request of the new.
+    DropFrameUnderWay();
+    m_Link.Restart();
+    m_Transport.Restart();
+    m_App = CAppLayer();
+    m_NextTry = CAppLayer::Try::NEW;
+    m_ControlEcho = CControlEcho();
+    m_Planner.Restart();
+    m_HandOver = HandOver::NONE;
+    m_IinWatch = CIinWatch();
+}
+
+void CQueltProtocol::KeepAliveStep()
+{
+    if (!m_pLine->IsNetwork() || !IsPortOpen())
+        return;
+    const std::int64_t nSilentMs = MonotonicMs() - std::max(m_nLastRxMs, m_nSessionStartMs);
+    const std::int64_t nPeriodMs = std::max(g_nKeepAliveSeconds.load(std::memory_order_relaxed), 1) * 1000LL;
+    if (nSilentMs < nPeriodMs) {
+        m_bKeepAliveSent = false;
+        return;
+    }
+    if (!m_bKeepAliveSent)
+        m_bKeepAliveSent = m_Link.RequestLinkStatus();
+    if (nSilentMs >= nPeriodMs + CLinkLayer::kAnswerTimeout * 1000LL)
+        m_pLine->Drop("保活无应答, " + std::to_string(nSilentMs / 1000) + " 秒未收到数据");
 }
 
 void CQueltProtocol::PublishStatus() const
@@ -134,6 +172,10 @@ const std::uint8_t* CQueltProtocol::AtHandOver(const std::uint8_t* pFrame, int n
     const HandOver what = std::exchange(m_HandOver, HandOver::NONE);
     if (what == HandOver::DELAY_MEASURE && pFrame[kFunctionAt] == fc::DELAY_MEASURE) {
         m_ClockSync.OnMeasureSent(MonotonicUs());
+        return pFrame;
+    }
+    if (what == HandOver::RECORD_TIME && pFrame[kFunctionAt] == fc::RECORD_CURRENT_TIME) {
+        m_ClockSync.OnRecordSent(UtcMs());
         return pFrame;
     }
     if (what != HandOver::TIME_SYNC || pFrame[kFunctionAt] != fc::WRITE || nSize < kObjectsAt + 4 ||

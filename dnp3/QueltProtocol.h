@@ -45,6 +45,9 @@ public:
     int SendFunctionOnly(std::uint8_t byFunc);
     int SendUnsolicitedCtrl(std::uint8_t byFunc, const std::uint8_t* pObjects, int nLength);
     int SendDelayMeasure();
+    int SendRecordCurrentTime();
+    // 50.1 at the time it goes out, or on a network in UTC 50.3 with the time "record
+    // current time" went out.
     int SendTimeSync();
 
     // Object octets of a select or operate: one control relay output block with a 16-bit
@@ -85,6 +88,12 @@ private:
     static int ScanPeriod();
     void TakeAddresses();
     void EndDisplayLine();
+    // A new connection of a network line: every layer starts afresh, the link with its
+    // reset and automatic mode with the start-up sequence.
+    void FollowSession();
+    // A network line silent for the keep-alive period gets a link-status request; silent
+    // for the link's time-out beyond that, it is given up and connected anew.
+    void KeepAliveStep();
     // At the start of a cycle: a frame under way is given up after a silence longer than
     // SilenceLimitMs.
     void AbandonStaleFrame();
@@ -144,8 +153,13 @@ private:
     CIinWatch m_IinWatch;
     CClockSync m_ClockSync;
     // A request whose hand-over to the line matters, queued and not yet written.
-    enum class HandOver { NONE, DELAY_MEASURE, TIME_SYNC };
+    enum class HandOver { NONE, DELAY_MEASURE, RECORD_TIME, TIME_SYNC };
+    // IEEE 1815's procedure for networks: "record current time", then 50.3.
+    bool UsesLanTimeSync() const;
     HandOver m_HandOver = HandOver::NONE;
+    int m_nSession = 0;                    // of the line, as last followed
+    std::int64_t m_nSessionStartMs = 0;
+    bool m_bKeepAliveSent = false;
     std::int64_t m_nFrameStartUs = 0;      // the read that brought the first octet of the frame under way
     std::int64_t m_nDataFrameStartUs = 0;  // of the last frame with user data
 };

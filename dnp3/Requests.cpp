@@ -128,8 +128,27 @@ int CQueltProtocol::SendDelayMeasure()
     return nResult;
 }
 
+int CQueltProtocol::SendRecordCurrentTime()
+{
+    const int nResult = SendRequest(fc::RECORD_CURRENT_TIME, kNoObjects, 0, false);
+    if (nResult == 0)
+        m_HandOver = HandOver::RECORD_TIME;
+    return nResult;
+}
+
+bool CQueltProtocol::UsesLanTimeSync() const
+{
+    return m_pLine->IsNetwork() && g_nTimeFormat.load(std::memory_order_relaxed) == TIME_FORMAT_UTC;
+}
+
 int CQueltProtocol::SendTimeSync()
 {
+    std::uint8_t recorded[6];
+    if (UsesLanTimeSync() && m_ClockSync.TakeRecordedTime(recorded)) {
+        std::uint8_t objects[10] = {0x32, 0x03, 0x07, 0x01};
+        std::copy(std::begin(recorded), std::end(recorded), objects + 4);
+        return SendWrite(objects, sizeof objects);
+    }
     // The time is taken again as the frame goes to the line (AtHandOver).
     std::uint8_t objects[10] = {0x32, 0x01, 0x07, 0x01};
     std::uint8_t time[6];

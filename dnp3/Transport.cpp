@@ -131,6 +131,15 @@ std::vector<CTransport::Result> CTransport::TakeIf(const std::function<bool(cons
     return taken;
 }
 
+void CTransport::Restart()
+{
+    m_bySendSeq = 0;
+    m_bActive = false;
+    m_nSegments = 0;
+    m_nFill = 0;
+    m_Results.clear();
+}
+
 void CTransport::DropFailures()
 {
     std::erase_if(m_Results, [](const Result& result) { return result.bFailed; });

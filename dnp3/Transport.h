@@ -39,6 +39,8 @@ public:
     std::vector<Result> TakeIf(const std::function<bool(const Result&)>& pick);
     // Failures that came before a request was sent cannot concern it.
     void DropFailures();
+    // A new connection: sequence numbers afresh, nothing under way or waiting.
+    void Restart();
 
 private:
     void Fail();
