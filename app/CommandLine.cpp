@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "channel/TcpEndpoint.h"
+
 namespace {
 
 // The value after option i, as a whole number in [1, nMax]; an error when there is none.
@@ -36,6 +38,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args)
             cl.bDemo = true;
         } else if (arg == "--auto") {
             cl.bAuto = true;
+        } else if (arg == "--tcp") {
+            cl.bTcp = true;
         } else if (arg == "--com1" || arg == "--com2" || arg == "--record") {
             if (i + 1 >= args.size() || args[i + 1].empty())
                 cl.Error = "option " + arg + (arg == "--record" ? " needs a FILE" : " needs a DEVICE");
@@ -59,8 +63,15 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args)
     }
     if (!cl.Error.empty())
         return cl;
+    std::string why;
     if (cl.bDemo && !(cl.Devices[0].empty() && cl.Devices[1].empty()))
         cl.Error = "--demo chooses both devices itself; leave out --com1 and --com2";
+    else if (cl.bTcp && !cl.bDemo)
+        cl.Error = "--tcp belongs to --demo; name a TCP RTU with --com2 tcp://HOST[:PORT]";
+    else if (IsTcpDevice(cl.Devices[0]))
+        cl.Error = "COM1 is a serial port; a TCP RTU goes on --com2";
+    else if (IsTcpDevice(cl.Devices[1]) && !ParseTcpDevice(cl.Devices[1], &why))
+        cl.Error = "--com2 " + cl.Devices[1] + ": " + why;
     else if ((cl.nRecordMaxMb > 0 || cl.nRecordFiles > 0) && cl.RecordPath.empty())
         cl.Error = "--record-max-mb and --record-files need --record FILE";
     else if (cl.nRecordFiles > 0 && cl.nRecordMaxMb == 0)
@@ -72,12 +83,15 @@ const char* CommandLineUsage()
 {
     return "Usage: quelt [--com1 DEVICE] [--com2 DEVICE] [--auto] [--time month|utc]\n"
            "             [--record FILE [--record-max-mb N [--record-files K]]] [--verbose]\n"
-           "       quelt --demo [--time month|utc] [--record FILE ...] [--verbose]\n"
-           "DNP3 master station and protocol analyser for one RTU on a serial line.\n"
+           "       quelt --demo [--tcp] [--time month|utc] [--record FILE ...] [--verbose]\n"
+           "DNP3 master station and protocol analyser for one RTU on a serial line or TCP.\n"
            "\n"
            "  --com1 DEVICE       serial device behind COM1 (default /dev/ttyS0)\n"
-           "  --com2 DEVICE       serial device behind COM2 (default /dev/ttyS1)\n"
+           "  --com2 DEVICE       serial device behind COM2 (default /dev/ttyS1), or an RTU on\n"
+           "                      the network: tcp://HOST[:PORT] (port 20000 unless given; an\n"
+           "                      IPv6 address in brackets: tcp://[fe80::1]:20000)\n"
            "  --demo              both ports on pseudo-terminals, a simulated RTU behind COM2\n"
+           "  --tcp               with --demo: the simulated RTU on TCP over loopback instead\n"
            "  --auto              start in automatic mode (the demo always does)\n"
            "  --time month        the RTU's clock counts milliseconds since 00:00 local time of\n"
            "                      the 1st of the month (default; \"时间格式\" in \"远动参数\")\n"

@@ -10,6 +10,7 @@ struct CommandLine {
     bool bVersion = false;
     bool bVerbose = false;   // per-frame debug traces on stderr
     bool bDemo = false;      // both ports on ptys, a simulated RTU behind COM2
+    bool bTcp = false;       // the demo's RTU on TCP over loopback
     bool bAuto = false;      // start in automatic mode
     bool bUtcTime = false;   // --time utc: the RTU's clock in IEEE 1815 UTC
     std::string Devices[2];  // empty: the default device of that port

@@ -2,6 +2,7 @@
 
 #include "channel/LineSettings.h"
 #include "channel/PortMap.h"
+#include "channel/TcpEndpoint.h"
 #include "monitor/AlarmLog.h"
 #include "record/LineTap.h"
 #include "record/Recorder.h"
@@ -13,8 +14,18 @@ RecordingRequest g_StartupRecording;
 CPcapngRecorder g_Recorder;
 CLineTap g_Tap;
 
+// A TCP line by its endpoint, "tcp 10.0.0.5:20000"; a serial one by its device.
+std::string InterfaceName(int nPort)
+{
+    const std::string device = PortDevice(nPort);
+    const std::optional<TcpEndpoint> endpoint = ParseTcpDevice(device);
+    return endpoint ? "tcp " + endpoint->Text() : device;
+}
+
 std::string InterfaceDescription(int nPort)
 {
+    if (IsTcpDevice(PortDevice(nPort)))
+        return PortName(nPort) + " DNP3 " + InterfaceName(nPort);
     const LineSettings line = CurrentLineSettings();
     return PortName(nPort) + " DNP3 " + std::to_string(line.nBaudRate) + " " + std::to_string(line.nDataBits) +
            ParityLetter(line.nParity) + StopBitsText(line.nStopBits);
@@ -54,7 +65,7 @@ bool StartRecording(const RecordingRequest& request, std::string& reason)
     options.nMaxMb = request.nMaxMb;
     options.nFiles = request.nFiles;
     for (int nPort = 0; nPort < 2; ++nPort) {
-        options.Names[nPort] = PortDevice(nPort);
+        options.Names[nPort] = InterfaceName(nPort);
         options.Descriptions[nPort] = InterfaceDescription(nPort);
     }
     if (!g_Recorder.Open(options, reason))

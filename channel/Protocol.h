@@ -47,6 +47,7 @@ public:
     int LineDescriptor() const { return m_pLine->Descriptor(); }
 
     int Port() const { return m_nPort; }
+    const ILine& Line() const { return *m_pLine; }
     bool IsPortOpen() const { return m_pLine->IsOpen(); }
     // Write time-out per octet, fixed when the port opened: 19200 / baud ms.
     int WriteMsPerOctet() const { return m_nWriteMsPerOctet; }

@@ -120,6 +120,10 @@ void COutstation::OnRequest(const std::vector<std::uint8_t>& req)
         SetUnsolicited(req, byFunc == fc::ENABLE_UNSOLICITED);
         reply.note = byFunc == fc::ENABLE_UNSOLICITED ? "unsolicited responses enabled" : "unsolicited responses disabled";
         break;
+    case fc::RECORD_CURRENT_TIME:
+        m_tRecorded = reply.tRequest;
+        reply.note = "current time recorded";
+        break;
     case fc::DELAY_MEASURE:
         reply.objects.push_back({{52, 2, 0x07, 0x01, 0x00, 0x00}, {}});
         reply.bDelayMeasure = true;
@@ -181,6 +185,24 @@ void COutstation::Restart()
     m_bNeedTime = !m_Options.bNoTimeSync;
     if (m_Log)
         m_Log("fault: restart");
+}
+
+void COutstation::OnNewConnection()
+{
+    m_Assembler = CFrameAssembler();
+    m_bLinkReset = false;
+    m_nExpectedFcb = 1;
+    m_PendingFragments.clear();
+    m_nAwaitConfirm = -1;
+    m_Selection.reset();
+    m_Delayed.clear();
+    m_Fragment.clear();
+    m_nNextSegmentSeq = -1;
+    m_AwaitedAck.reset();
+    m_UserDataQueue.clear();
+    m_bPrimaryReset = false;
+    m_UnsolAwaited.reset();
+    m_tRecorded.reset();
 }
 
 void COutstation::OnConfirm(std::uint8_t bySeq)
@@ -339,6 +361,25 @@ void COutstation::Write(const std::vector<std::uint8_t>& req, Reply& reply)
         const long long llOff = static_cast<long long>(RtuTime()) - static_cast<long long>(ComputerTime());
         reply.note = "clock set to " + std::to_string(qwTime) + " ms, " + std::to_string(llOff) +
                      " ms from this computer's clock";
+    } else if (Is({50, 3, 0x07, 0x01}) && req.size() >= 12) {
+        // The master's time when "record current time" left it; ours then was noted.
+        std::uint64_t qwTime = 0;
+        for (int i = 5; i >= 0; --i)
+            qwTime = qwTime << 8 | req[6 + static_cast<std::size_t>(i)];
+        if (m_Options.bNoTimeSync) {
+            reply.note = "clock write of " + std::to_string(qwTime) + " ms ignored: the clock is set by other means";
+        } else if (!m_tRecorded) {
+            reply.byIin2 |= IIN2_PARAMETER;
+            reply.note = "50.3 without a recorded time";
+        } else {
+            m_qwTimeBase = qwTime;
+            m_tTimeBase = *m_tRecorded;
+            m_tRecorded.reset();
+            m_bNeedTime = false;
+            const long long llOff = static_cast<long long>(RtuTime()) - static_cast<long long>(ComputerTime());
+            reply.note = "clock set to " + std::to_string(qwTime) + " ms at the recorded time, " +
+                         std::to_string(llOff) + " ms from this computer's clock";
+        }
     } else if (Is({80, 1, 0x00, 0x07, 0x07}) && req.size() >= 8) {
         if ((req[7] & 1) == 0)
             m_bRestart = false;

@@ -35,6 +35,9 @@ public:
     void SetChangePeriod(int nMs) { m_Options.nChangeMs = nMs; }
     // Every fault option off from now on: the line and the RTU behave.
     void StopFaults();
+    // A master connected anew (TCP): its link starts from a reset, and what was under way
+    // for the old connection is dropped. The events stay until confirmed.
+    void OnNewConnection();
 
     CSimDatabase& Database() { return m_Db; }
     int RequestsHandled() const { return m_nRequests; }
@@ -183,4 +186,6 @@ private:
         std::time_t tWhen;  // the program's clock, so tests can move it
     };
     std::optional<Selection> m_Selection;
+    // "Record current time" (the network's time synchronisation): when it came.
+    std::optional<Clock::time_point> m_tRecorded;
 };

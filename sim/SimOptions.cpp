@@ -67,6 +67,16 @@ SimCommandLine ParseSimCommandLine(const std::vector<std::string>& args)
                 cl.Error = "option --record needs a FILE";
             continue;
         }
+        if (arg == "--tcp" || arg == "--drop-after") {
+            if (i + 1 >= args.size()) {
+                cl.Error = "option " + arg + (arg == "--tcp" ? " needs [ADDRESS:]PORT" : " needs seconds");
+            } else if (arg == "--tcp") {
+                cl.TcpListen = args[++i];
+            } else if (!ToInt(args[++i], 1, 86'400, cl.nDropAfterS)) {
+                cl.Error = "option --drop-after needs a number from 1 to 86400";
+            }
+            continue;
+        }
         if (arg == "--time") {
             const std::string convention = i + 1 < args.size() ? args[++i] : "";
             if (convention == "month" || convention == "utc")
@@ -115,16 +125,26 @@ SimCommandLine ParseSimCommandLine(const std::vector<std::string>& args)
         else
             cl.Error = "unknown argument " + arg + " (try --help)";
     }
-    if (cl.Error.empty() && !cl.bHelp && cl.Device.empty())
+    if (cl.Error.empty() && !cl.bHelp && cl.Device.empty() && cl.TcpListen.empty())
         cl.Error = "no DEVICE given (try --help)";
+    else if (cl.Error.empty() && !cl.Device.empty() && !cl.TcpListen.empty())
+        cl.Error = "a DEVICE or --tcp, not both";
+    else if (cl.Error.empty() && cl.nDropAfterS > 0 && cl.TcpListen.empty())
+        cl.Error = "--drop-after needs --tcp";
     return cl;
 }
 
 const char* SimUsage()
 {
     return "Usage: quelt-rtusim DEVICE [options]\n"
-           "A simulated DNP3 outstation (RTU) on a serial device or pty, for rehearsing a master.\n"
+           "       quelt-rtusim --tcp [ADDRESS:]PORT [--drop-after S] [options]\n"
+           "A simulated DNP3 outstation (RTU) on a serial device or pty, or listening on TCP,\n"
+           "for rehearsing a master.\n"
            "\n"
+           "  --tcp [ADDRESS:]PORT listen on TCP (all IPv4 addresses unless one is given; an\n"
+           "                       IPv6 one in brackets); one master at a time, a new\n"
+           "                       connection replaces the old\n"
+           "  --drop-after S       TCP: close each connection S seconds after accepting it\n"
            "  --baud N             line speed (default 1200, as the master's)\n"
            "  --address N          link address of the RTU (default 54)\n"
            "  --master N           link address of the master (default 3246)\n"

@@ -45,6 +45,8 @@ struct SimOptions {
 
 struct SimCommandLine {
     std::string Device;
+    std::string TcpListen;   // "[ADDRESS:]PORT" to listen on instead of a device
+    int nDropAfterS = 0;     // TCP: each connection closed this long after it was accepted
     std::string RecordPath;  // pcapng of the line, empty: none
     SimOptions Options;
     bool bHelp = false;

@@ -138,6 +138,13 @@ void CSimRunner::Step()
     const int n = m_pLine->Read(buffer, sizeof buffer);
     {
         std::lock_guard lock(m_mx);
+        if (m_pLine->Session() != m_nSession) {
+            // Nothing meant for the master before goes to the new one.
+            m_nSession = m_pLine->Session();
+            m_Outstation.OnNewConnection();
+            m_Pending.clear();
+            m_OnTheLine.clear();
+        }
         if (n > 0)
             m_Outstation.Receive(buffer, n);
         m_Outstation.Tick();

@@ -3,6 +3,7 @@
 // (quelt-rtusim), in a thread of its own or on the calling thread.
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -18,6 +19,8 @@ public:
     virtual void Write(const std::uint8_t* pData, int nCount) = 0;
     // For poll(2): readable when octets arrive; -1 when the line has none.
     virtual int Descriptor() const { return -1; }
+    // Counts the connections a network line accepted: each is a new master's link.
+    virtual int Session() const { return 0; }
 };
 
 // A descriptor the runner does not own, such as the master side of a pty.
@@ -65,6 +68,7 @@ private:
     std::vector<std::uint8_t> m_OnTheLine;  // taken from m_Pending, leaving at the line's pace
     std::chrono::steady_clock::time_point m_tNextOctet{};
     bool m_bSending = false;  // octets were left on the line after the last write
+    int m_nSession = 0;       // of the line, as last followed
     COutstation m_Outstation;
     std::atomic<bool> m_bStop{false};
     std::thread m_Thread;

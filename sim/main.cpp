@@ -1,4 +1,4 @@
-// quelt-rtusim: a simulated DNP3 outstation on a serial device or pty.
+// quelt-rtusim: a simulated DNP3 outstation on a serial device or pty, or on TCP.
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -7,6 +7,7 @@
 #include "record/LineTap.h"
 #include "record/Recorder.h"
 #include "sim/SimRunner.h"
+#include "sim/TcpListenLine.h"
 
 namespace {
 
@@ -36,10 +37,23 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "quelt-rtusim: %s\n", cl.Error.c_str());
         return 2;
     }
-    std::unique_ptr<ISimLine> line = MakeSerialLine(cl.Device, cl.Options.nBaudRate);
-    if (!line) {
-        std::fprintf(stderr, "quelt-rtusim: cannot open %s: %s\n", cl.Device.c_str(), std::strerror(errno));
-        return 1;
+    std::unique_ptr<ISimLine> line;
+    std::string where = cl.Device;
+    if (!cl.TcpListen.empty()) {
+        std::string error;
+        auto tcp = CTcpListenLine::Listen(cl.TcpListen, cl.nDropAfterS, PrintLine, error);
+        if (!tcp) {
+            std::fprintf(stderr, "quelt-rtusim: %s\n", error.c_str());
+            return 1;
+        }
+        where = "tcp port " + std::to_string(tcp->Port());
+        line = std::move(tcp);
+    } else {
+        line = MakeSerialLine(cl.Device, cl.Options.nBaudRate);
+        if (!line) {
+            std::fprintf(stderr, "quelt-rtusim: cannot open %s: %s\n", cl.Device.c_str(), std::strerror(errno));
+            return 1;
+        }
     }
     // The recording, if asked for: the RTU's own view of its line.
     CPcapngRecorder recorder;
@@ -48,9 +62,9 @@ int main(int argc, char* argv[])
         RecordingOptions options;
         options.Path = cl.RecordPath;
         options.bMaster = false;
-        options.Names[0] = cl.Device;
+        options.Names[0] = cl.TcpListen.empty() ? cl.Device : "tcp " + cl.TcpListen;
         options.Descriptions[0] = "RTU " + std::to_string(cl.Options.nAddress) + " DNP3 " +
-                                  std::to_string(cl.Options.nBaudRate) + " 8N1";
+                                  (cl.TcpListen.empty() ? std::to_string(cl.Options.nBaudRate) + " 8N1" : where);
         std::string reason;
         if (!recorder.Open(options, reason)) {
             std::fprintf(stderr, "quelt-rtusim: cannot record: %s\n", reason.c_str());
@@ -64,8 +78,9 @@ int main(int argc, char* argv[])
     }
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
-    PrintLine("RTU " + std::to_string(cl.Options.nAddress) + " on " + cl.Device + " at " +
-              std::to_string(cl.Options.nBaudRate) + " bit/s, master " + std::to_string(cl.Options.nMaster));
+    PrintLine("RTU " + std::to_string(cl.Options.nAddress) + " on " + where +
+              (cl.TcpListen.empty() ? " at " + std::to_string(cl.Options.nBaudRate) + " bit/s" : "") + ", master " +
+              std::to_string(cl.Options.nMaster));
     CSimRunner runner(cl.Options, std::move(line), PrintLine);
     runner.Run(g_bStop);
     tap.Stop();  // what was on the line, to the end, on the disk

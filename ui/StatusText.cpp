@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "channel/PortMap.h"
+#include "channel/TcpEndpoint.h"
 #include "core/Clock.h"
 #include "core/Config.h"
 
@@ -68,10 +69,11 @@ StatusText ComposeStatusText(const StatusFacts& facts)
         status.bAlarm = true;
         return status;
     }
+    const bool bTcp = IsTcpDevice(facts.device);
     if (facts.engine.bPortOpen) {
-        text += LineSettingsText(facts.line);
+        text += bTcp ? "已连接" : LineSettingsText(facts.line);
     } else {
-        text += "端口未打开";
+        text += bTcp ? "未连接" : "端口未打开";
         status.bAlarm = true;
     }
     text += kSeparator;

@@ -39,7 +39,12 @@ int main(int argc, char* argv[])
     CDemoRtu demo;
     SimOptions demoOptions = CDemoRtu::DemoOptions();
     demoOptions.bUtcTime = cl.bUtcTime;  // the demo's RTU keeps the master's convention
-    if (cl.bDemo && !demo.Start(demoOptions)) {
+    std::string reason;
+    if (cl.bDemo && cl.bTcp && !demo.StartOnTcp(demoOptions, reason)) {
+        std::fprintf(stderr, "quelt: cannot start the demo's RTU on TCP: %s\n", reason.c_str());
+        return 1;
+    }
+    if (cl.bDemo && !cl.bTcp && !demo.Start(demoOptions)) {
         std::perror("quelt: cannot create the demo's pseudo-terminals");
         return 1;
     }

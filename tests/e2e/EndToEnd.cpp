@@ -10,6 +10,7 @@
 #include "core/Locks.h"
 #include "core/ResponseList.h"
 #include "core/TrafficLines.h"
+#include "sim/TcpListenLine.h"
 
 void EndToEndTest::SetUp()
 {
@@ -38,6 +39,22 @@ void EndToEndTest::Start(const SimOptions& options)
         std::lock_guard lock(m_mxLog);
         m_RtuLog.push_back(line);
     });
+    m_pRtu->Start();
+    m_tStarted = std::time(nullptr);
+    CreateChannels();
+}
+
+void EndToEndTest::StartOnTcp(const SimOptions& options, int nDropAfterS)
+{
+    const auto log = [this](const std::string& line) {
+        std::lock_guard lock(m_mxLog);
+        m_RtuLog.push_back(line);
+    };
+    std::string error;
+    std::unique_ptr<CTcpListenLine> line = CTcpListenLine::Listen("127.0.0.1:0", nDropAfterS, log, error);
+    ASSERT_NE(line, nullptr) << error;
+    MapPortDevice(COM2, "tcp://127.0.0.1:" + std::to_string(line->Port()));
+    m_pRtu = std::make_unique<CSimRunner>(options, std::move(line), log);
     m_pRtu->Start();
     m_tStarted = std::time(nullptr);
     CreateChannels();

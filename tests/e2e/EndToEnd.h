@@ -23,6 +23,8 @@ protected:
 
     // Starts the RTU and then the master's channels and poll thread.
     void Start(const SimOptions& options);
+    // The same with the RTU listening on a loopback TCP port and COM2 connecting to it.
+    void StartOnTcp(const SimOptions& options, int nDropAfterS = 0);
     // Does the GUI's work at its own period (responses are decoded every 500 ms) until the
     // condition holds; false after the time-out.
     bool RunUntil(const std::function<bool()>& condition, int nSeconds);
