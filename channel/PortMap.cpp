@@ -2,10 +2,14 @@
 
 #include <mutex>
 
+#include "channel/TcpEndpoint.h"
+
 namespace {
 
 std::mutex g_mxDevices;
-std::string g_Devices[2] = {"/dev/ttyS0", "/dev/ttyS1"};
+const std::string kDefaults[2] = {"/dev/ttyS0", "/dev/ttyS1"};
+std::string g_Devices[2] = {kDefaults[0], kDefaults[1]};
+std::string g_SerialDevices[2] = {kDefaults[0], kDefaults[1]};
 
 bool IsPort(int nPort) { return nPort == 0 || nPort == 1; }
 
@@ -22,13 +26,22 @@ std::string PortDevice(int nPort)
 void MapPortDevice(int nPort, const std::string& device)
 {
     std::lock_guard lock(g_mxDevices);
-    if (IsPort(nPort))
-        g_Devices[nPort] = device;
+    if (!IsPort(nPort))
+        return;
+    g_Devices[nPort] = device;
+    if (!IsTcpDevice(device))
+        g_SerialDevices[nPort] = device;
+}
+
+std::string SerialPortDevice(int nPort)
+{
+    std::lock_guard lock(g_mxDevices);
+    return IsPort(nPort) ? g_SerialDevices[nPort] : std::string();
 }
 
 void ResetPortDevices()
 {
     std::lock_guard lock(g_mxDevices);
-    g_Devices[0] = "/dev/ttyS0";
-    g_Devices[1] = "/dev/ttyS1";
+    for (int nPort = 0; nPort < 2; ++nPort)
+        g_Devices[nPort] = g_SerialDevices[nPort] = kDefaults[nPort];
 }

@@ -1,7 +1,8 @@
 #include "ui/ChannelSettings.h"
 
-
 #include "app/Channels.h"
+#include "channel/PortMap.h"
+#include "channel/TcpEndpoint.h"
 #include "core/Config.h"
 
 const char* const kBaudEntries[6] = {"300", "600", "1200", "2400", "4800", "9600"};
@@ -37,23 +38,39 @@ int ValueAt(const int (&values)[N], int nPosition, int nCurrent)
 
 ChannelWords CurrentChannelWords()
 {
-    return {g_nBaudRate, g_nDataBits, g_nParity, g_nStopBits, g_nComPort};
+    return {g_nBaudRate, g_nDataBits, g_nParity, g_nStopBits, g_nComPort, PortDevice(COM2), g_nKeepAliveSeconds};
 }
 
 ChannelChoice ChoiceFromWords(const ChannelWords& w)
 {
-    return {PositionOf(kBaudValues, w.nBaudRate), PositionOf(kDataBitsValues, w.nDataBits),
-            PositionOf(kParityValues, w.nParity), PositionOf(kStopBitsValues, w.nStopBits),
-            PositionOf(kPortValues, w.nComPort)};
+    ChannelChoice c{PositionOf(kBaudValues, w.nBaudRate), PositionOf(kDataBitsValues, w.nDataBits),
+                    PositionOf(kParityValues, w.nParity), PositionOf(kStopBitsValues, w.nStopBits),
+                    PositionOf(kPortValues, w.nComPort)};
+    c.nKeepAliveSeconds = w.nKeepAliveSeconds;
+    if (const std::optional<TcpEndpoint> endpoint = ParseTcpDevice(w.Com2Device)) {
+        c.bTcp = true;
+        c.Host = endpoint->Host;
+        c.nTcpPort = endpoint->nPort;
+    }
+    return c;
 }
 
 ChannelWords WordsFromChoice(const ChannelChoice& c, const ChannelWords& current)
 {
-    return {ValueAt(kBaudValues, c.nBaudIdx, current.nBaudRate),
-            ValueAt(kDataBitsValues, c.nDataBitsIdx, current.nDataBits),
-            ValueAt(kParityValues, c.nParityIdx, current.nParity),
-            ValueAt(kStopBitsValues, c.nStopBitsIdx, current.nStopBits),
-            ValueAt(kPortValues, c.nPort, current.nComPort)};
+    ChannelWords w{ValueAt(kBaudValues, c.nBaudIdx, current.nBaudRate),
+                   ValueAt(kDataBitsValues, c.nDataBitsIdx, current.nDataBits),
+                   ValueAt(kParityValues, c.nParityIdx, current.nParity),
+                   ValueAt(kStopBitsValues, c.nStopBitsIdx, current.nStopBits),
+                   ValueAt(kPortValues, c.nPort, current.nComPort),
+                   current.Com2Device,
+                   c.nKeepAliveSeconds};
+    if (c.bTcp) {
+        w.nComPort = COM2;  // COM1 stays serial
+        w.Com2Device = TcpEndpoint{c.Host, c.nTcpPort}.Device();
+    } else if (IsTcpDevice(current.Com2Device)) {
+        w.Com2Device = SerialPortDevice(COM2);
+    }
+    return w;
 }
 
 ChannelChange ApplyChannelWords(const ChannelWords& w)
@@ -68,9 +85,14 @@ ChannelChange ApplyChannelWords(const ChannelWords& w)
         ResetChannelLines();
         change.bLineReset = true;
     }
+    g_nKeepAliveSeconds = w.nKeepAliveSeconds;
     // The engine's port, if it did not open, is tried again: the operator may have plugged
-    // the adapter in or freed the device meanwhile.
-    if (w.nComPort != g_nComPort || EnginePortClosed()) {
+    // the adapter in or freed the device meanwhile. A TCP line that is not connected is
+    // connecting already and is left to it, unless it is to connect elsewhere.
+    const bool bNewDevice = w.Com2Device != PortDevice(COM2);
+    const bool bRetry = EnginePortClosed() && !IsTcpDevice(PortDevice(g_nComPort));
+    if (w.nComPort != g_nComPort || bNewDevice || bRetry) {
+        MapPortDevice(COM2, w.Com2Device);
         g_nComPort = w.nComPort;
         RecreateChannels();
         change.bRecreated = true;

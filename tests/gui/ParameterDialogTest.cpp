@@ -10,12 +10,16 @@
 
 #include <termios.h>
 
+#include <algorithm>
 #include <atomic>
+#include <mutex>
 #include <thread>
 
 #include "channel/ChannelTable.h"
+#include "channel/PortMap.h"
 #include "channel/Protocol.h"
 #include "core/Config.h"
+#include "core/EngineStatus.h"
 #include "core/TrafficLines.h"
 #include "dnp3/QueltProtocol.h"
 #include "gui/AppRun.h"
@@ -25,6 +29,7 @@
 #include "monitor/SendMessage.h"
 #include "response/FrameHandler.h"
 #include "sim/DemoRtu.h"
+#include "sim/TcpListenLine.h"
 #include "support/Pty.h"
 #include "ui/ChannelParam.h"
 #include "ui/ModeParam.h"
@@ -150,6 +155,82 @@ TEST_F(ParameterDialogTest, PortChangeRebuildsTheChannelsWhileThePollThreadRuns)
         const std::vector<std::uint8_t> reset = {0x05, 0x64, 0x05, 0xC0, 0x36, 0x00, 0xAE, 0x0C, 0xA7, 0x07};
         EXPECT_EQ(std::vector<std::uint8_t>(sent.begin(), sent.begin() + std::min<std::size_t>(10, sent.size())), reset);
     });
+    EXPECT_TRUE(m_MessageBoxes.empty());
+}
+
+// While it runs, the engine's line goes from the serial port to an RTU on TCP and back.
+TEST_F(ParameterDialogTest, ChannelDialogSwitchesBetweenSerialAndTcpWhileRunning)
+{
+    std::string error;
+    std::vector<std::string> rtuLog;
+    std::mutex mxLog;
+    auto line = CTcpListenLine::Listen("127.0.0.1:0", 0, [&](const std::string& l) {
+        std::lock_guard lock(mxLog);
+        rtuLog.push_back(l);
+    }, error);
+    ASSERT_NE(line, nullptr) << error;
+    const std::string port = std::to_string(line->Port());
+    CSimRunner rtu(SimOptions{}, std::move(line));
+    rtu.Start();
+    const std::string serial = PortDevice(COM2);
+    RunQuelt([&](CQueltDlg& dlg) {
+        QAction* pItem = dlg.MenuAction(32771);
+        EXPECT_TRUE(WithModalDialog<CChannelParam>(pItem, [&](CChannelParam& channel) {
+            EXPECT_TRUE(Find<QRadioButton>(channel, 1020)->isChecked());
+            EXPECT_FALSE(Find<QLineEdit>(channel, 1022)->isEnabled());
+            Click(channel, 1018);  // the engine on COM1, then TCP: COM2 it must be
+            Click(channel, 1021);
+            EXPECT_FALSE(Find<QComboBox>(channel, 1005)->isEnabled()) << "no line speed on a network";
+            EXPECT_FALSE(Find<QRadioButton>(channel, 1018)->isEnabled());
+            EXPECT_TRUE(Find<QRadioButton>(channel, 1019)->isChecked());
+            const struct {
+                const char* host;
+                const char* port;
+                std::string message;
+                int nFocus;
+            } bad[] = {
+                {"", "20000", "请输入主机名或IP地址", 1022},
+                {"rtu 1", "20000", "请输入主机名或IP地址", 1022},
+                {"127.0.0.1", "0", "Please enter an integer between 1 and 65535.", 1023},
+                {"127.0.0.1", "65536", "Please enter an integer between 1 and 65535.", 1023},
+            };
+            for (const auto& b : bad) {
+                Type(channel, 1022, b.host);
+                Type(channel, 1023, b.port);
+                m_MessageBoxes.clear();
+                Click(channel, 1);
+                EXPECT_EQ(m_MessageBoxes, std::vector<std::string>{b.message}) << b.host << " " << b.port;
+                EXPECT_TRUE(channel.isVisible());
+                EXPECT_EQ(channel.focusWidget(), Find<QLineEdit>(channel, b.nFocus));
+            }
+            Type(channel, 1022, "127.0.0.1");
+            Type(channel, 1023, port.c_str());
+            m_MessageBoxes.clear();
+            Click(channel, 1);
+        }));
+        EXPECT_EQ(PortDevice(COM2), "tcp://127.0.0.1:" + port);
+        EXPECT_TRUE(ProcessEventsUntil(
+            [&] {
+                std::lock_guard lock(mxLog);
+                return std::any_of(rtuLog.begin(), rtuLog.end(),
+                                   [](const std::string& l) { return l.find("read 80.1") != std::string::npos ||
+                                                                     l.find("master connected") != std::string::npos; });
+            },
+            10000));
+        EXPECT_TRUE(ProcessEventsUntil([] { return g_EngineStatus.Read().bPortOpen; }, 10000));
+
+        // And back: the serial device it had.
+        EXPECT_TRUE(WithModalDialog<CChannelParam>(pItem, [&](CChannelParam& channel) {
+            EXPECT_TRUE(Find<QRadioButton>(channel, 1021)->isChecked());
+            EXPECT_EQ(Find<QLineEdit>(channel, 1023)->text().toStdString(), port);
+            Click(channel, 1020);
+            EXPECT_TRUE(Find<QComboBox>(channel, 1005)->isEnabled());
+            Click(channel, 1);
+        }));
+        EXPECT_EQ(PortDevice(COM2), serial);
+        EXPECT_TRUE(IsEngine(1));
+    });
+    rtu.Stop();
     EXPECT_TRUE(m_MessageBoxes.empty());
 }
 

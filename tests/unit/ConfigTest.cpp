@@ -50,6 +50,12 @@ TEST(CommandLineTest, OptionsAndErrors)
         {{"--record-max-mb", "10"}, false, "", "", true},
         {{"--record", "a.pcapng", "--record-files", "3"}, false, "", "", true},
         {{"--record", "a.pcapng", "--record-max-mb", "10", "--record-files", "3", "--auto"}, false, "", "", false},
+        {{"--com2", "tcp://10.0.0.5"}, false, "", "tcp://10.0.0.5", false},
+        {{"--com2", "tcp://[fe80::1]:20001"}, false, "", "tcp://[fe80::1]:20001", false},
+        {{"--com2", "tcp://10.0.0.5:99999"}, false, "", "", true},
+        {{"--com1", "tcp://10.0.0.5"}, false, "", "", true},  // COM1 stays serial
+        {{"--tcp"}, false, "", "", true},                      // only for the demo
+        {{"--demo", "--tcp"}, false, "", "", false},
     };
     for (const auto& c : cases) {
         const CommandLine cl = ParseCommandLine(c.args);

@@ -2,9 +2,10 @@
 
 #include <string>
 
+#include "channel/PortMap.h"
 #include "core/Config.h"
-#include "ui/ChannelSettings.h"
 #include "dialog/IntegerField.h"
+#include "ui/ChannelSettings.h"
 #include "ui/PauseState.h"
 
 TEST(PauseStateTest, GroupItemsFollowTheFourFlags)
@@ -45,33 +46,61 @@ TEST(PauseStateTest, EachItemNamesWhatItDoesNext)
 
 TEST(ChannelSettingsTest, TranslationBothWays)
 {
+    const std::string kSerial = "/dev/ttyS1";
     // Position -> value for every list, and back.
     const struct {
         ChannelChoice choice;
         ChannelWords words;
     } cases[] = {
-        {{0, 0, 0, 0, 0}, {300, 8, 1, 0, COM1}},
-        {{1, 1, 1, 1, 1}, {600, 7, 2, 1, COM2}},
-        {{2, 2, 2, 2, 1}, {1200, 6, 0, 2, COM2}},
-        {{3, 3, 2, 0, 0}, {2400, 5, 0, 0, COM1}},
-        {{4, 0, 2, 0, 0}, {4800, 8, 0, 0, COM1}},
-        {{5, 0, 2, 0, 0}, {9600, 8, 0, 0, COM1}},
+        {{0, 0, 0, 0, 0}, {300, 8, 1, 0, COM1, kSerial, 60}},
+        {{1, 1, 1, 1, 1}, {600, 7, 2, 1, COM2, kSerial, 60}},
+        {{2, 2, 2, 2, 1}, {1200, 6, 0, 2, COM2, kSerial, 60}},
+        {{3, 3, 2, 0, 0}, {2400, 5, 0, 0, COM1, kSerial, 60}},
+        {{4, 0, 2, 0, 0}, {4800, 8, 0, 0, COM1, kSerial, 60}},
+        {{5, 0, 2, 0, 0}, {9600, 8, 0, 0, COM1, kSerial, 60}},
     };
-    const ChannelWords unused{-5, -5, -5, -5, -5};
+    const ChannelWords unused{-5, -5, -5, -5, -5, kSerial, -5};
     for (const auto& c : cases) {
         EXPECT_EQ(WordsFromChoice(c.choice, unused), c.words) << c.words.nBaudRate;
         EXPECT_EQ(ChoiceFromWords(c.words), c.choice) << c.words.nBaudRate;
     }
 
     SetConfigDefaults();  // "1200", "8", "NONE", "1", COM2
+    ResetPortDevices();
     EXPECT_EQ(ChoiceFromWords(CurrentChannelWords()), (ChannelChoice{2, 0, 2, 0, 1}));
     EXPECT_STREQ(kParityEntries[2], "NONE");
     EXPECT_STREQ(kStopBitsEntries[1], "1.5");
 
     // A value without an entry is no selection; no selection keeps the current value.
-    EXPECT_EQ(ChoiceFromWords({19200, 9, 3, 5, 2}), (ChannelChoice{-1, -1, -1, -1, -1}));
-    const ChannelWords current{1200, 8, 0, 0, COM2};
+    EXPECT_EQ(ChoiceFromWords({19200, 9, 3, 5, 2, kSerial, 60}), (ChannelChoice{-1, -1, -1, -1, -1}));
+    const ChannelWords current{1200, 8, 0, 0, COM2, kSerial, 60};
     EXPECT_EQ(WordsFromChoice({-1, -1, -1, -1, -1}, current), current);
+}
+
+TEST(ChannelSettingsTest, ATcpLineIsTheEnginesCom2AndTheSerialDeviceComesBack)
+{
+    ResetPortDevices();
+    MapPortDevice(COM2, "/dev/ttyUSB1");
+    const ChannelWords serial{1200, 8, 0, 0, COM1, "/dev/ttyUSB1", 60};
+    ChannelChoice tcp = ChoiceFromWords(serial);
+    tcp.bTcp = true;
+    tcp.Host = "fe80::1";
+    tcp.nTcpPort = 20001;
+    tcp.nKeepAliveSeconds = 30;
+    const ChannelWords words = WordsFromChoice(tcp, serial);
+    EXPECT_EQ(words.nComPort, COM2) << "COM1 stays serial";
+    EXPECT_EQ(words.Com2Device, "tcp://[fe80::1]:20001");
+    EXPECT_EQ(words.nKeepAliveSeconds, 30);
+    const ChannelChoice back = ChoiceFromWords(words);
+    EXPECT_TRUE(back.bTcp);
+    EXPECT_EQ(back.Host, "fe80::1");
+    EXPECT_EQ(back.nTcpPort, 20001);
+
+    MapPortDevice(COM2, words.Com2Device);
+    ChannelChoice again = back;
+    again.bTcp = false;
+    EXPECT_EQ(WordsFromChoice(again, words).Com2Device, "/dev/ttyUSB1") << "the serial device it had";
+    ResetPortDevices();
 }
 
 TEST(IntegerFieldTest, ReadsLikeTheFrameworksDataExchange)

@@ -54,6 +54,14 @@ TEST(StatusTextTest, WhatNeedsTheOperatorIsRed)
     const Case cases[] = {
         {"port closed", [](StatusFacts& f) { f.engine.bPortOpen = false; }, "COM2 /dev/ttyUSB0 端口未打开  |", true},
         {"no engine", [](StatusFacts& f) { f.engine.bEngine = false; }, "COM2 /dev/ttyUSB0 无规约通道", true},
+        {"tcp connected", [](StatusFacts& f) { f.device = "tcp://10.0.0.5:20000"; },
+         "COM2 tcp://10.0.0.5:20000 已连接  |  自动问答", false},
+        {"tcp not connected",
+         [](StatusFacts& f) {
+             f.device = "tcp://10.0.0.5:20000";
+             f.engine.bPortOpen = false;
+         },
+         "COM2 tcp://10.0.0.5:20000 未连接  |", true},
         {"not reset", [](StatusFacts& f) { f.engine.health = LinkHealth::NOT_RESET; }, "|  链路未复位  |", false},
         {"failed, never answered", [](StatusFacts& f) { f.engine.health = LinkHealth::FAILED; },
          "|  通讯失败 (无响应)  |", true},
