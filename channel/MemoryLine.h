@@ -21,10 +21,17 @@ public:
     // The far end: octets for the channel to read, and those it wrote since the last take.
     void Inject(const std::vector<std::uint8_t>& octets);
     std::vector<std::uint8_t> TakeWritten();
+    // As a network line: a connection, and a new one.
+    bool IsNetwork() const override { return m_bNetwork; }
+    int Session() const override { return m_nSession; }
+    void SetNetwork(bool bNetwork) { m_bNetwork = bNetwork; }
+    void NewSession() { ++m_nSession; }
 
 private:
     mutable std::mutex m_mx;
     bool m_bOpen = true;
+    bool m_bNetwork = false;
+    int m_nSession = 0;
     std::deque<std::uint8_t> m_ToChannel;
     std::vector<std::uint8_t> m_FromChannel;
 };

@@ -138,6 +138,45 @@ TEST_F(RequestsTest, UtcTimeIsTakenAsTheWriteGoesOutWithTheMeasuredDelayAdded)
     EXPECT_EQ(Written(), "C3 C3 02 32 01 07 01 7D 38 CC 4A 00 00");
 }
 
+// On a network in UTC: "record current time", then 50.3 with the time it went out.
+TEST_F(RequestsTest, NetworkTimeSyncWritesTheTimeTheRecordRequestWentOut)
+{
+    m_pLine->SetNetwork(true);
+    g_nTimeFormat = TIME_FORMAT_UTC;
+    m_Clock.Set(1'773'144'000'000);
+    ASSERT_EQ(m_pEngine->SendRecordCurrentTime(), 0);
+    m_Clock.Advance(20);
+    EXPECT_EQ(Written(), "C0 C0 18");
+    Answer(0xC0);
+    m_Clock.Advance(400);
+    ASSERT_EQ(m_pEngine->SendTimeSync(), 0);
+    EXPECT_EQ(Written(), "C1 C1 02 32 03 07 01 " + Time48Hex(1'773'144'000'020));
+    Answer(0xC1);
+    // The recorded time is used once; without one, 50.1 as on a serial line.
+    ASSERT_EQ(m_pEngine->SendTimeSync(), 0);
+    EXPECT_EQ(Written(), "C2 C2 02 32 01 07 01 " + Time48Hex(1'773'144'000'420));
+}
+
+// A new connection: the link is reset at once, sequence numbers start afresh.
+TEST_F(RequestsTest, NewConnectionStartsEveryLayerAfresh)
+{
+    m_pLine->SetNetwork(true);
+    const std::uint8_t objects[] = {0x3C, 0x02, 0x06};
+    ASSERT_EQ(m_pEngine->SendRead(objects, 3), 0);
+    EXPECT_EQ(Written(), "C0 C0 01 3C 02 06");
+    EXPECT_TRUE(m_pEngine->App().IsWaiting());
+    Feed("05 64 12 44 AE 0C 36 00");  // half a frame of the old connection
+    m_pLine->NewSession();
+    m_pEngine->OnCycle();
+    EXPECT_EQ(Sent(), "05 64 05 C0 36 00 AE 0C A7 07") << "the reset, without waiting a scan period";
+    EXPECT_FALSE(m_pEngine->App().IsWaiting());
+    EXPECT_EQ(m_pEngine->App().NextSeq(), 0);
+    Feed(RtuFrame(0x00));  // its ACK, whole: nothing of the old frame joined it
+    EXPECT_TRUE(m_pEngine->Link().IsReset());
+    ASSERT_EQ(m_pEngine->SendRead(objects, 3), 0);
+    EXPECT_EQ(Written(), "C0 C0 01 3C 02 06") << "transport and application sequence 0";
+}
+
 TEST_F(RequestsTest, DelayAnswersWithoutATimeDelayOrWithALongTurnaroundAllowForNoDelay)
 {
     const struct {
