@@ -61,6 +61,15 @@ Asked ReadRange(const std::vector<std::uint8_t>& req, std::size_t& p, std::uint8
     return asked;
 }
 
+// The 48-bit time of a write of 50.1 or 50.3 with a count of one.
+std::uint64_t WrittenTime(const std::vector<std::uint8_t>& req)
+{
+    std::uint64_t qwTime = 0;
+    for (std::size_t i = 6; i-- > 0;)
+        qwTime = qwTime << 8 | req[6 + i];
+    return qwTime;
+}
+
 }  // namespace
 
 void COutstation::OnRequest(const std::vector<std::uint8_t>& req)
@@ -165,31 +174,8 @@ void COutstation::SpoilObjects(std::vector<ResponseObject>& objects)
         m_Log("fault: a malformed object sent");
 }
 
-void COutstation::Restart()
+void COutstation::ForgetExchanges()
 {
-    m_bLinkReset = false;
-    m_nExpectedFcb = 1;
-    m_PendingFragments.clear();
-    m_nAwaitConfirm = -1;
-    m_Selection.reset();
-    m_Delayed.clear();
-    m_Fragment.clear();
-    m_nNextSegmentSeq = -1;
-    m_AwaitedAck.reset();
-    m_UserDataQueue.clear();
-    m_bPrimaryReset = false;
-    m_uUnsolClasses = 0;
-    m_UnsolAwaited.reset();
-    m_bUnsolNullDue = m_Options.bUnsolicited;
-    m_bRestart = true;
-    m_bNeedTime = !m_Options.bNoTimeSync;
-    if (m_Log)
-        m_Log("fault: restart");
-}
-
-void COutstation::OnNewConnection()
-{
-    m_Assembler = CFrameAssembler();
     m_bLinkReset = false;
     m_nExpectedFcb = 1;
     m_PendingFragments.clear();
@@ -203,6 +189,23 @@ void COutstation::OnNewConnection()
     m_bPrimaryReset = false;
     m_UnsolAwaited.reset();
     m_tRecorded.reset();
+}
+
+void COutstation::Restart()
+{
+    ForgetExchanges();
+    m_uUnsolClasses = 0;
+    m_bUnsolNullDue = m_Options.bUnsolicited;
+    m_bRestart = true;
+    m_bNeedTime = !m_Options.bNoTimeSync;
+    if (m_Log)
+        m_Log("fault: restart");
+}
+
+void COutstation::OnNewConnection()
+{
+    m_Assembler = CFrameAssembler();
+    ForgetExchanges();
 }
 
 void COutstation::OnConfirm(std::uint8_t bySeq)
@@ -347,9 +350,7 @@ void COutstation::Write(const std::vector<std::uint8_t>& req, Reply& reply)
         return req.size() >= 2 + head.size() && std::equal(head.begin(), head.end(), req.begin() + 2);
     };
     if (Is({50, 1, 0x07, 0x01}) && req.size() >= 12) {
-        std::uint64_t qwTime = 0;
-        for (int i = 5; i >= 0; --i)
-            qwTime = qwTime << 8 | req[6 + static_cast<std::size_t>(i)];
+        const std::uint64_t qwTime = WrittenTime(req);
         if (m_Options.bNoTimeSync) {
             reply.note = "clock write of " + std::to_string(qwTime) + " ms ignored: the clock is set by other means";
             return;
@@ -363,9 +364,7 @@ void COutstation::Write(const std::vector<std::uint8_t>& req, Reply& reply)
                      " ms from this computer's clock";
     } else if (Is({50, 3, 0x07, 0x01}) && req.size() >= 12) {
         // The master's time when "record current time" left it; ours then was noted.
-        std::uint64_t qwTime = 0;
-        for (int i = 5; i >= 0; --i)
-            qwTime = qwTime << 8 | req[6 + static_cast<std::size_t>(i)];
+        const std::uint64_t qwTime = WrittenTime(req);
         if (m_Options.bNoTimeSync) {
             reply.note = "clock write of " + std::to_string(qwTime) + " ms ignored: the clock is set by other means";
         } else if (!m_tRecorded) {

@@ -107,6 +107,9 @@ private:
     // The faults that spoil a response or a whole device.
     void SpoilObjects(std::vector<ResponseObject>& objects);
     void Restart();
+    // What the link, the transport and the exchanges under way hold: gone with a restart
+    // or a new connection.
+    void ForgetExchanges();
     ResponseOptions BuildOptions() const;
     std::uint8_t Iin1() const;
     std::uint8_t Iin2(std::uint8_t byReply) const;
