@@ -89,10 +89,14 @@ ChannelChange ApplyChannelWords(const ChannelWords& w)
     // The engine's port, if it did not open, is tried again: the operator may have plugged
     // the adapter in or freed the device meanwhile. A TCP line that is not connected is
     // connecting already and is left to it, unless it is to connect elsewhere.
-    const bool bNewDevice = w.Com2Device != PortDevice(COM2);
+    // The dialog names no serial device: only a change to, from or between TCP
+    // endpoints moves COM2 to another device.
+    const std::string current = PortDevice(COM2);
+    const bool bNewDevice = w.Com2Device != current && (IsTcpDevice(w.Com2Device) || IsTcpDevice(current));
     const bool bRetry = EnginePortClosed() && !IsTcpDevice(PortDevice(g_nComPort));
     if (w.nComPort != g_nComPort || bNewDevice || bRetry) {
-        MapPortDevice(COM2, w.Com2Device);
+        if (bNewDevice)
+            MapPortDevice(COM2, w.Com2Device);
         g_nComPort = w.nComPort;
         RecreateChannels();
         change.bRecreated = true;
