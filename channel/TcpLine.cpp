@@ -18,11 +18,19 @@
 #include "core/Clock.h"
 #include "monitor/AlarmLog.h"
 
+// Written once by the resolving thread; read only after IsDone, which orders the reads
+// after its writes.
 struct CTcpLine::Resolution {
     std::mutex mx;
-    bool bDone = false;
-    std::vector<sockaddr_storage> Addresses;  // under mx
-    std::string Error;                        // under mx
+    bool bDone = false;  // under mx
+    std::vector<sockaddr_storage> Addresses;
+    std::string Error;
+
+    bool IsDone()
+    {
+        std::lock_guard lock(mx);
+        return bDone;
+    }
 
     void Resolve(const TcpEndpoint& endpoint)
     {
@@ -111,11 +119,9 @@ void CTcpLine::Maintain()
         if (nNowMs >= m_nNextTryMs)
             StartAttempt(nNowMs);
         break;
-    case State::RESOLVING: {
-        std::lock_guard lock(m_pResolution->mx);
-        if (!m_pResolution->bDone)
+    case State::RESOLVING:
+        if (!m_pResolution->IsDone())
             break;
-    }
         if (!m_pResolution->Error.empty())
             Failed(m_pResolution->Error);
         else

@@ -140,3 +140,18 @@ TEST(TcpLineTest, RetriesBackOffAndAConnectionThatLivedAMinuteStartsThemAgain)
     EXPECT_EQ(g_AlarmLog.Texts().back(), "TCP 连接断开: test");
     g_AlarmLog.Clear();
 }
+
+// A name is resolved on a thread of its own; each of its addresses is tried in turn.
+TEST(TcpLineTest, NamesAreResolvedOffThePollThread)
+{
+    ScopedFakeClock clock;
+    Listener rtu;  // IPv4 only: "localhost" may name ::1 first, refused, then 127.0.0.1
+    CTcpLine line({"localhost", rtu.nPort});
+    for (int i = 0; i < 5000 && !line.IsOpen(); ++i) {
+        line.Maintain();
+        clock.Advance(100);  // over any retry's pause
+        ::usleep(1000);
+    }
+    EXPECT_TRUE(line.IsOpen());
+    g_AlarmLog.Clear();
+}
