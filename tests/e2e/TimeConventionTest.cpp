@@ -1,6 +1,7 @@
 // The master and the simulated RTU in IEEE 1815 UTC, over the real poll thread and ptys.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <ctime>
 
@@ -43,6 +44,20 @@ protected:
         g_nAskMode = ASK_AUTO;
         g_nTimeFormat = TIME_FORMAT_UTC;
     }
+    // Until the RTU has raised n binary-input events.
+    bool RunUntilBinaryEvents(std::size_t n)
+    {
+        return RunUntil(
+            [&] {
+                return m_pRtu->With([&](COutstation& rtu) {
+                    const auto& h = rtu.Database().History();
+                    return static_cast<std::size_t>(std::count_if(h.begin(), h.end(), [](const SimEvent& e) {
+                               return e.kind == SimEvent::BINARY;
+                           })) >= n;
+                });
+            },
+            60);
+    }
     // The RTU's clock less the computer's UTC, in ms.
     long long RtuClockOff()
     {
@@ -66,7 +81,7 @@ TEST_F(TimeConventionTest, ClockThreeHoursOffIsSetWithinFiftyMillisecondsAndEver
     const long long llOff = RtuClockOff();
     EXPECT_LE(std::llabs(llOff), 50) << "ms off UTC after the start-up";
 
-    RunFor(4000);
+    ASSERT_TRUE(RunUntilBinaryEvents(8));
     ASSERT_TRUE(DeliverAllEvents(30));
     const std::vector<std::string> expected = ExpectedEventLines();
     ASSERT_GE(expected.size(), 8u);
@@ -85,7 +100,17 @@ TEST_F(TimeConventionTest, ClockSetByOtherMeansIsKeptAcrossMidnightIntoTheFirstO
     Start(UtcRtu(nOffsetS, true));
     ASSERT_TRUE(RunUntil([this] { return CountRtuLog("clock write") >= 1; }, 30));
     EXPECT_EQ(CountRtuLog("clock set"), 0);
-    RunFor(4000);
+    // Events until one is dated the 1st by the RTU's clock.
+    ASSERT_TRUE(RunUntil(
+        [this] {
+            return m_pRtu->With([](COutstation& rtu) {
+                const auto& h = rtu.Database().History();
+                return std::any_of(h.begin(), h.end(), [](const SimEvent& e) {
+                    return e.kind == SimEvent::BINARY && LocalAtMs(e.qwTime).nDay == 1;
+                });
+            });
+        },
+        60));
     ASSERT_TRUE(DeliverAllEvents(30));
     EXPECT_NEAR(RtuClockOff(), nOffsetS * 1000LL, 2000) << "still the RTU's own clock";
 
@@ -105,7 +130,7 @@ TEST_F(TimeConventionTest, ClockTwoDaysAheadIsShownAsItIsAndMarked)
 {
     Start(UtcRtu(2 * 86'400, true));
     ASSERT_TRUE(RunUntil([this] { return CountRtuLog("read 60.4") >= 1; }, 30));
-    RunFor(3000);
+    ASSERT_TRUE(RunUntilBinaryEvents(4));
     ASSERT_TRUE(DeliverAllEvents(30));
     const std::vector<std::string> reported = ReportedEventLines();
     EXPECT_EQ(reported, ExpectedEventLines());
