@@ -35,21 +35,23 @@ void EndToEndTest::TearDown()
 
 void EndToEndTest::Start(const SimOptions& options)
 {
-    m_pRtu = std::make_unique<CSimRunner>(options, MakeFdLine(m_RtuLine.MasterFd()), [this](const std::string& line) {
-        std::lock_guard lock(m_mxLog);
-        m_RtuLog.push_back(line);
-    });
+    m_pRtu = std::make_unique<CSimRunner>(options, MakeFdLine(m_RtuLine.MasterFd()), RtuLogger());
     m_pRtu->Start();
     m_tStarted = std::time(nullptr);
     CreateChannels();
 }
 
-void EndToEndTest::StartOnTcp(const SimOptions& options, int nDropAfterS)
+COutstation::Log EndToEndTest::RtuLogger()
 {
-    const auto log = [this](const std::string& line) {
+    return [this](const std::string& line) {
         std::lock_guard lock(m_mxLog);
         m_RtuLog.push_back(line);
     };
+}
+
+void EndToEndTest::StartOnTcp(const SimOptions& options, int nDropAfterS)
+{
+    const COutstation::Log log = RtuLogger();
     std::string error;
     std::unique_ptr<CTcpListenLine> line = CTcpListenLine::Listen("127.0.0.1:0", nDropAfterS, log, error);
     ASSERT_NE(line, nullptr) << error;

@@ -59,6 +59,9 @@ protected:
     std::string m_RecvText;             // the receive traffic so far
 
 private:
+    // Keeps what the RTU logs, from its thread.
+    COutstation::Log RtuLogger();
+
     std::time_t m_tStarted = 0;
     PtyPair m_RtuLine;
     PtyPair m_OtherLine;
