@@ -143,7 +143,7 @@ void CQueltProtocol::ResponseFragment(const std::vector<std::uint8_t>& fragment,
     if (bFir) {
         WatchIndications(fragment, ChineseRequestText(m_RequestSent));
         if (m_App.RequestFunc() == fc::DELAY_MEASURE)
-            AddAlarm(m_ClockSync.OnMeasureAnswer(fragment, m_nDataFrameStartUs));
+            AddAlarm(m_ClockSync.OnMeasureAnswer(fragment, m_nFirstOctetUs));
     }
     PushResponse(ToResponseElement(fragment.data(), static_cast<int>(fragment.size())), m_App.RequestFunc());
 }

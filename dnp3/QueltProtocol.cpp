@@ -172,6 +172,8 @@ const std::uint8_t* CQueltProtocol::AtHandOver(const std::uint8_t* pFrame, int n
     const HandOver what = std::exchange(m_HandOver, HandOver::NONE);
     if (what == HandOver::DELAY_MEASURE && pFrame[kFunctionAt] == fc::DELAY_MEASURE) {
         m_ClockSync.OnMeasureSent(MonotonicUs());
+        m_bAwaitingFirstOctet = true;
+        m_nFirstOctetUs = -1;
         return pFrame;
     }
     if (what == HandOver::RECORD_TIME && pFrame[kFunctionAt] == fc::RECORD_CURRENT_TIME) {
@@ -210,22 +212,15 @@ void CQueltProtocol::OnReceive(const std::uint8_t* pData, int nCount)
     if (nCount <= 0)
         return;
     m_nLastRxMs = MonotonicMs();
-    const std::int64_t nReadUs = MonotonicUs();
+    if (std::exchange(m_bAwaitingFirstOctet, false))
+        m_nFirstOctetUs = MonotonicUs();
     // A frame that spans reads restarts the wait for an answer with every further read.
     if (m_Parser.InFrame())
         m_Link.OnFrameFlowing();
     for (int i = 0; i < nCount; ++i) {
         AppendRecvText(pData[i]);
-        if (!m_Parser.InFrame())
-            m_nFrameStartUs = nReadUs;
         m_Parser.Receive(pData[i]);
     }
-}
-
-void CQueltProtocol::OnDataFrame(const std::uint8_t* pFrame, int nLength)
-{
-    m_nDataFrameStartUs = m_nFrameStartUs;
-    m_Link.OnDataFrame(pFrame, nLength);
 }
 
 void CQueltProtocol::AbandonStaleFrame()

@@ -68,7 +68,7 @@ private:
     // What the receive parser finds.
     void OnFrameEnd() override { EndDisplayLine(); }
     void OnHeaderFrame(const std::uint8_t* pFrame) override { m_Link.OnHeaderFrame(pFrame); }
-    void OnDataFrame(const std::uint8_t* pFrame, int nLength) override;
+    void OnDataFrame(const std::uint8_t* pFrame, int nLength) override { m_Link.OnDataFrame(pFrame, nLength); }
     void OnBadFrame() override;
     bool TakesUserData() const override { return m_Link.TakesUserData(); }
     // What the link layer needs.
@@ -160,6 +160,9 @@ private:
     int m_nSession = 0;                    // of the line, as last followed
     std::int64_t m_nSessionStartMs = 0;
     bool m_bKeepAliveSent = false;
-    std::int64_t m_nFrameStartUs = 0;      // the read that brought the first octet of the frame under way
-    std::int64_t m_nDataFrameStartUs = 0;  // of the last frame with user data
+    // The first read that found octets after the delay measurement went out: its answer's
+    // first octet, on a line the RTU keeps quiet otherwise. A frame's own start would be
+    // late when the parser finds it only on hunting again through octets read earlier.
+    bool m_bAwaitingFirstOctet = false;
+    std::int64_t m_nFirstOctetUs = -1;
 };

@@ -177,6 +177,23 @@ TEST_F(RequestsTest, NewConnectionStartsEveryLayerAfresh)
     EXPECT_EQ(Written(), "C0 C0 01 3C 02 06") << "transport and application sequence 0";
 }
 
+// The answer's first octet comes alone, the rest a read later (a paced line, a poll thread
+// that slept meanwhile): the round trip ends at that first octet.
+TEST_F(RequestsTest, DelayIsTimedToTheAnswersFirstOctet)
+{
+    ASSERT_EQ(m_pEngine->SendDelayMeasure(), 0);
+    EXPECT_EQ(Written(), "C0 C0 17");
+    m_Clock.Advance(300);
+    const std::string answer = RtuFrame(0x44, "C0 C0 81 00 00 34 02 07 01 64 00");
+    Feed(answer.substr(0, 2));  // "05"
+    m_pEngine->OnCycle();
+    m_Clock.Advance(40);
+    g_AlarmLog.Clear();
+    Feed(answer.substr(3));
+    m_pEngine->OnCycle();
+    EXPECT_EQ(g_AlarmLog.Texts(), std::vector<std::string>{"时延测量: 往返 300 ms, RTU处理 100 ms, 单程时延 100 ms"});
+}
+
 TEST_F(RequestsTest, DelayAnswersWithoutATimeDelayOrWithALongTurnaroundAllowForNoDelay)
 {
     const struct {
